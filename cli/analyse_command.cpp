@@ -1,0 +1,127 @@
+#include <charconv>
+#include <optional>
+
+#include "cli/cli_services.h"
+#include "cli/commands.h"
+#include "cli/list_output.h"
+#include "cli/text_escape.h"
+#include "core/analysis_session.h"
+
+namespace vellmark::cli {
+
+namespace {
+
+struct AnalyseOptions {
+  ListFormat format = ListFormat::Table;
+  std::optional<int> year;
+  std::vector<std::string> paths;
+};
+
+// Parses the options; returns an error text, empty on success.
+std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
+  bool onlyPaths = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string arg = args[i];
+    if (onlyPaths || arg.empty() || arg[0] != '-' || arg == "-") {
+      options.paths.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      onlyPaths = true;
+      continue;
+    }
+    std::string name = arg, value;
+    bool hasValue = false;
+    if (auto eq = arg.find('='); eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+      hasValue = true;
+    }
+    auto takeValue = [&]() -> bool {
+      if (hasValue) return true;
+      if (i + 1 >= args.size()) return false;
+      value = args[++i];
+      return true;
+    };
+    if (name == "--format") {
+      if (!takeValue()) return "--format needs a value";
+      auto format = ParseListFormat(value);
+      if (!format) return "unknown format: " + value;
+      options.format = *format;
+    } else if (name == "--year") {
+      if (!takeValue()) return "--year needs a value";
+      int year = 0;
+      auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), year);
+      if (ec != std::errc() || end != value.data() + value.size() || year < 1900 || year > 9999)
+        return "--year takes a year from 1900 to 9999";
+      options.year = year;
+    } else {
+      return "unknown option: " + arg;
+    }
+  }
+  if (options.paths.empty()) return "no PATH given";
+  return "";
+}
+
+Clock MakeClock(std::optional<int> year) {
+  Clock clock;
+  if (year) {
+    auto system = clock.now;
+    clock.now = [system, y = *year] {
+      std::tm t = system();
+      t.tm_year = y - 1900;
+      return t;
+    };
+  }
+  return clock;
+}
+
+}  // namespace
+
+int AnalyseCommand(const Arguments& args, CliIo& io) {
+  AnalyseOptions options;
+  if (std::string error = ParseOptions(args, options); !error.empty()) {
+    io.err << "vellmark-cli analyse: " << error << "\n"
+           << "usage: vellmark-cli analyse [--format table|json|csv] [--year YYYY] PATH...\n";
+    return kExitUsage;
+  }
+
+  CliServices services(io.err, io.errIsTerminal);
+  AnalysisSession session(services, io.files, DefaultReaderTable(), MakeClock(options.year));
+  services.attach(&session);
+
+  int status = kExitOk;
+  std::vector<OfferOutcome> outcomes = session.OfferFiles(options.paths);
+  // The refusal: its sentence, an empty line, then one refused path per line.
+  for (const auto& message : services.takeMessages()) {
+    std::size_t from = 0;
+    for (std::size_t nl; (nl = message.find('\n', from)) != std::string::npos; from = nl + 1)
+      io.err << EscapeForLine(message.substr(from, nl - from)) << "\n";
+    io.err << EscapeForLine(message.substr(from)) << "\n";
+  }
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
+    if (outcomes[i] == OfferOutcome::NotReadable) {
+      io.err << "skipped: cannot be read: " << EscapeForLine(options.paths[i]) << "\n";
+      status = kExitFailures;
+    }
+  }
+
+  session.RunAnalysis(false);
+  std::vector<std::string> messages = services.takeMessages();
+  std::string closing = messages.empty() ? "" : messages.back();
+
+  for (const auto& e : session.list().entries()) {
+    if (e.failure == ReadFailure::None) continue;
+    io.err << "failed: " << EscapeForLine(e.path) << ": " << ReadFailureName(e.failure) << ": "
+           << EscapeForLine(e.failureReason) << "\n";
+    status = kExitFailures;
+  }
+  if (services.interrupted()) {
+    io.err << "stopped: the analysis was interrupted\n";
+    status = kExitFailures;
+  }
+  PrintList(session, options.format, closing, io.out);
+  return status;
+}
+
+}  // namespace vellmark::cli

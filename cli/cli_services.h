@@ -1,0 +1,51 @@
+#pragma once
+// The window services of the command line: messages go to stderr or are kept for the
+// output, the stop question is answered Yes (only Ctrl-C asks it), and a progress
+// line is drawn when stderr is a terminal.
+
+#include <atomic>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "core/window_services.h"
+
+namespace vellmark {
+class AnalysisSession;
+}
+
+namespace vellmark::cli {
+
+// Ctrl-C presses since the program started; the signal handler counts them.
+extern std::atomic<int> g_interrupts;
+
+class CliServices : public WindowServices {
+ public:
+  CliServices(std::ostream& err, bool showProgress) : err_(err), showProgress_(showProgress) {}
+  void attach(AnalysisSession* session) { session_ = session; }
+
+  void setPanelText(int panel, const std::string& text) override;
+  void yieldToEvents() override;
+  void showMessage(const std::string& text, MessageIcon icon, const std::string& caption) override;
+  Answer ask(const std::string& text) override;
+  void setProgress(int value) override;
+
+  // Information messages shown since the last call (the refusal, the closing message).
+  std::vector<std::string> takeMessages();
+  bool interrupted() const { return interrupted_; }
+
+ private:
+  void drawProgress();
+  void clearProgress();
+
+  std::ostream& err_;
+  bool showProgress_;
+  AnalysisSession* session_ = nullptr;
+  std::vector<std::string> messages_;
+  std::string current_;
+  int progress_ = 0;
+  bool lineDrawn_ = false;
+  bool interrupted_ = false;
+};
+
+}  // namespace vellmark::cli

@@ -1,0 +1,56 @@
+#pragma once
+// The ordered list of files under analysis: the system's only working store.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "core/analyser_entry.h"
+
+namespace vellmark {
+
+// Told before and after every change, so a view can bracket it (the Qt model does).
+class ListObserver {
+ public:
+  virtual ~ListObserver() = default;
+  virtual void aboutToInsert(std::size_t /*row*/) {}
+  virtual void inserted(std::size_t /*row*/) {}
+  virtual void aboutToRemove(std::size_t /*row*/) {}
+  virtual void removed(std::size_t /*row*/) {}
+  virtual void aboutToReset() {}
+  virtual void reset() {}
+  virtual void changed(std::size_t /*row*/) {}
+};
+
+class AnalyserList {
+ public:
+  std::size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+  // Rows are 0-based here; the "No" text is 1-based.
+  const AnalyserEntry& at(std::size_t row) const { return entries_.at(row); }
+  const std::vector<AnalyserEntry>& entries() const { return entries_; }
+
+  void append(AnalyserEntry entry);
+  void removeAt(std::size_t row);
+  void clear();
+  // Changes one row through `edit` and tells the observer.
+  template <typename Edit>
+  void update(std::size_t row, Edit edit) {
+    edit(entries_.at(row));
+    if (observer_) observer_->changed(row);
+  }
+  void setSelected(std::size_t row, bool selected) { entries_.at(row).selected = selected; }
+
+  // Sets every "No" text to the row's 1-based position.
+  void renumber();
+  // True when `path` equals the "Binary File" text of an entry, case-sensitively.
+  bool contains(const std::string& path) const;
+
+  void setObserver(ListObserver* observer) { observer_ = observer; }
+
+ private:
+  std::vector<AnalyserEntry> entries_;
+  ListObserver* observer_ = nullptr;
+};
+
+}  // namespace vellmark

@@ -1,0 +1,52 @@
+#include "core/block_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vellmark {
+
+BlockReader::BlockReader(InputFile& file, std::uint8_t fill, std::size_t blockSize)
+    : file_(file), fill_(fill), size_(file.size()), buffer_(std::max<std::size_t>(blockSize, 64)) {}
+
+Result<ByteView> BlockReader::view(std::uint64_t offset, std::size_t n) {
+  n = std::min(n, buffer_.size());
+  std::uint64_t wantEnd = std::min<std::uint64_t>(size_, offset + n);
+  if (offset >= start_ && wantEnd <= start_ + length_ && offset <= start_ + length_) {
+    std::size_t at = static_cast<std::size_t>(offset - start_);
+    return ByteView(buffer_.data() + at, length_ - at, fill_);
+  }
+  if (offset >= size_) return ByteView(nullptr, 0, fill_);
+
+  // Keep the part of the buffer that is still wanted, read the rest after it.
+  std::size_t kept = 0;
+  if (offset >= start_ && offset < start_ + length_) {
+    kept = static_cast<std::size_t>(start_ + length_ - offset);
+    std::memmove(buffer_.data(), buffer_.data() + (offset - start_), kept);
+  }
+  start_ = offset;
+  std::size_t want = static_cast<std::size_t>(
+      std::min<std::uint64_t>(buffer_.size(), size_ - offset));
+  auto got = file_.readAt(offset + kept, buffer_.data() + kept, want - kept);
+  if (!got) {
+    length_ = 0;
+    return got.error();
+  }
+  length_ = kept + *got;
+  if (length_ < want) {
+    length_ = 0;
+    return IoError{IoStep::Read, 0, "the file became shorter while it was read"};
+  }
+  return ByteView(buffer_.data(), length_, fill_);
+}
+
+Result<OpenedFile> OpenedFile::open(FileSystem& fs, const std::string& path, std::uint8_t fill,
+                                    std::size_t blockSize) {
+  auto file = fs.openRead(path);
+  if (!file) return file.error();
+  OpenedFile opened;
+  opened.file_ = std::move(*file);
+  opened.reader_ = std::make_unique<BlockReader>(*opened.file_, fill, blockSize);
+  return opened;
+}
+
+}  // namespace vellmark

@@ -1,0 +1,52 @@
+#pragma once
+// A FileSystem that passes every call to another one until told to fail: an open, the
+// read that reaches a given offset, the write past a given number of bytes, the
+// flush, the rename. Tests use it to check that every failure is reported as one.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "core/file_system.h"
+
+namespace vellmark {
+
+class FaultInjectingFileSystem : public FileSystem {
+ public:
+  explicit FaultInjectingFileSystem(FileSystem& inner) : inner_(inner) {}
+
+  // Each failure stays armed until clear(); `code` is the errno reported.
+  void failOpen(int code) { faults_.open = code; }
+  void failReadsFrom(std::uint64_t offset, int code) { faults_.readOffset = offset; faults_.read = code; }
+  void failWritesAfter(std::uint64_t bytes, int code) { faults_.writeLimit = bytes; faults_.write = code; }
+  void failFlush(int code) { faults_.flush = code; }
+  void failRename(int code) { faults_.rename = code; }
+  void failCreate(int code) { faults_.create = code; }
+  void clear() { faults_ = {}; }
+
+  int readCalls() const { return readCalls_; }
+
+  Result<FileStatus> status(const std::string& path) override { return inner_.status(path); }
+  Result<std::unique_ptr<InputFile>> openRead(const std::string& path) override;
+  Result<std::unique_ptr<OutputFile>> createNew(const std::string& path, unsigned mode) override;
+  Result<std::unique_ptr<OutputFile>> openTruncate(const std::string& path) override;
+  Status rename(const std::string& from, const std::string& to) override;
+  Status remove(const std::string& path) override { return inner_.remove(path); }
+  std::string resolveLinks(const std::string& path) override { return inner_.resolveLinks(path); }
+
+ private:
+  friend class FaultyInputFile;
+  friend class FaultyOutputFile;
+  Result<std::unique_ptr<OutputFile>> wrap(Result<std::unique_ptr<OutputFile>> file);
+
+  struct Faults {
+    std::optional<int> open, create, flush, rename;
+    std::optional<std::uint64_t> readOffset, writeLimit;
+    int read = 0, write = 0;
+  };
+  FileSystem& inner_;
+  Faults faults_;
+  int readCalls_ = 0;
+};
+
+}  // namespace vellmark

@@ -1,0 +1,153 @@
+#include "core/file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace vellmark {
+
+IoError MakeIoError(IoStep step, int code) { return IoError{step, code, std::strerror(code)}; }
+
+namespace {
+
+class PosixInputFile : public InputFile {
+ public:
+  PosixInputFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+  ~PosixInputFile() override { ::close(fd_); }
+
+  Result<std::size_t> readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t n) override {
+    std::size_t got = 0;
+    while (got < n) {
+      ssize_t r = ::pread(fd_, buffer + got, n - got, static_cast<off_t>(offset + got));
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return MakeIoError(IoStep::Read, errno);
+      }
+      if (r == 0) break;
+      got += static_cast<std::size_t>(r);
+    }
+    return got;
+  }
+  std::uint64_t size() const override { return size_; }
+
+ private:
+  int fd_;
+  std::uint64_t size_;
+};
+
+class PosixOutputFile : public OutputFile {
+ public:
+  explicit PosixOutputFile(int fd) : fd_(fd) {}
+  ~PosixOutputFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Status write(const void* data, std::size_t n) override {
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+      ssize_t r = ::write(fd_, p, n);
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return MakeIoError(IoStep::Write, errno);
+      }
+      p += r;
+      n -= static_cast<std::size_t>(r);
+    }
+    return Ok();
+  }
+  Status flush() override {
+    if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) return MakeIoError(IoStep::Flush, errno);
+    return Ok();
+  }
+  Status close() override {
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) return MakeIoError(IoStep::Flush, errno);
+    return Ok();
+  }
+
+ private:
+  int fd_;
+};
+
+class PosixFileSystem : public FileSystem {
+ public:
+  Result<FileStatus> status(const std::string& path) override {
+    struct stat st;
+    FileStatus s;
+    if (::stat(path.c_str(), &st) != 0) {
+      if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP || errno == ENAMETOOLONG) return s;
+      return MakeIoError(IoStep::Status, errno);
+    }
+    s.exists = true;
+    s.regular = S_ISREG(st.st_mode);
+    s.directory = S_ISDIR(st.st_mode);
+    s.size = static_cast<std::uint64_t>(st.st_size);
+    s.mode = st.st_mode & 07777;
+    return s;
+  }
+
+  Result<std::unique_ptr<InputFile>> openRead(const std::string& path) override {
+    // O_NONBLOCK: opening a FIFO must never wait for a writer.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return MakeIoError(IoStep::Open, errno);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+      int e = errno;
+      ::close(fd);
+      return MakeIoError(IoStep::Open, e);
+    }
+    if (!S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return MakeIoError(IoStep::Open, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return std::unique_ptr<InputFile>(new PosixInputFile(fd, static_cast<std::uint64_t>(st.st_size)));
+  }
+
+  Result<std::unique_ptr<OutputFile>> createNew(const std::string& path, unsigned mode) override {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0) return MakeIoError(IoStep::Open, errno);
+    ::fchmod(fd, mode);  // not narrowed by the umask: the report keeps the old file's bits
+    return std::unique_ptr<OutputFile>(new PosixOutputFile(fd));
+  }
+
+  Result<std::unique_ptr<OutputFile>> openTruncate(const std::string& path) override {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return MakeIoError(IoStep::Open, errno);
+    return std::unique_ptr<OutputFile>(new PosixOutputFile(fd));
+  }
+
+  Status rename(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) return MakeIoError(IoStep::Rename, errno);
+    return Ok();
+  }
+
+  Status remove(const std::string& path) override {
+    if (::unlink(path.c_str()) != 0) return MakeIoError(IoStep::Remove, errno);
+    return Ok();
+  }
+
+  std::string resolveLinks(const std::string& path) override {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return path;
+    std::string s(real);
+    std::free(real);
+    return s;
+  }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static PosixFileSystem fs;
+  return fs;
+}
+
+}  // namespace vellmark

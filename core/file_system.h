@@ -1,0 +1,60 @@
+#pragma once
+// The file layer: every byte Vellmark reads or writes goes through a FileSystem, so
+// tests can swap in files held in memory or make any operation fail.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/io_error.h"
+
+namespace vellmark {
+
+struct FileStatus {
+  bool exists = false;
+  bool regular = false;     // after following links
+  bool directory = false;
+  std::uint64_t size = 0;
+  unsigned mode = 0;        // permission bits
+};
+
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Reads up to n bytes at offset; fewer only at the end of the file (0 there).
+  virtual Result<std::size_t> readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t n) = 0;
+  // The file's length when it was opened.
+  virtual std::uint64_t size() const = 0;
+};
+
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual Status write(const void* data, std::size_t n) = 0;
+  virtual Status flush() = 0;   // to the disk, not just to the system
+  virtual Status close() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Never fails for a missing path: exists is false then.
+  virtual Result<FileStatus> status(const std::string& path) = 0;
+  // Opens a regular file for reading; refuses folders, FIFOs, devices and sockets
+  // without ever blocking on them.
+  virtual Result<std::unique_ptr<InputFile>> openRead(const std::string& path) = 0;
+  // Creates a file that must not exist yet, with the given permission bits.
+  virtual Result<std::unique_ptr<OutputFile>> createNew(const std::string& path, unsigned mode) = 0;
+  // Opens a file for writing, emptying it (created when missing).
+  virtual Result<std::unique_ptr<OutputFile>> openTruncate(const std::string& path) = 0;
+  virtual Status rename(const std::string& from, const std::string& to) = 0;
+  virtual Status remove(const std::string& path) = 0;
+  // The path with every link resolved; the path itself when it does not exist.
+  virtual std::string resolveLinks(const std::string& path) = 0;
+};
+
+// The machine's own files.
+FileSystem& RealFileSystem();
+
+}  // namespace vellmark

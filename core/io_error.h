@@ -1,0 +1,43 @@
+#pragma once
+// The error value every file operation returns: what failed and the system's reason.
+
+#include <string>
+#include <utility>
+#include <variant>
+
+namespace vellmark {
+
+enum class IoStep { Open, Read, Write, Flush, Rename, Remove, Status };
+
+struct IoError {
+  IoStep step = IoStep::Open;
+  int code = 0;          // errno, or 0 when the failure is not the system's
+  std::string reason;    // the system's text for `code`, or our own
+};
+
+IoError MakeIoError(IoStep step, int code);
+
+// A value or the error that kept us from getting it.
+template <typename T>
+class Result {
+ public:
+  Result(T value) : state_(std::move(value)) {}
+  Result(IoError error) : state_(std::move(error)) {}
+
+  bool ok() const { return state_.index() == 0; }
+  explicit operator bool() const { return ok(); }
+  T& value() { return std::get<0>(state_); }
+  const T& value() const { return std::get<0>(state_); }
+  T& operator*() { return value(); }
+  T* operator->() { return &value(); }
+  const IoError& error() const { return std::get<1>(state_); }
+
+ private:
+  std::variant<T, IoError> state_;
+};
+
+struct Done {};
+using Status = Result<Done>;
+inline Status Ok() { return Done{}; }
+
+}  // namespace vellmark

@@ -1,0 +1,20 @@
+#pragma once
+// The switch family probe: classifies a data file by fixed positions in its head.
+
+#include <string>
+
+#include "core/file_system.h"
+
+namespace vellmark {
+
+// The family's index in the switch family table: 1 to 6 or 8 ("Unknown"); 0 when the
+// path is not a regular file that can be read. Reads at most the first 10243 bytes.
+int ProbeSwitchFamily(FileSystem& files, const std::string& path);
+
+// The same tests on a file's first bytes (all of them when the file is shorter than
+// kProbeHeadSize); bytes past them read as 0.
+int ProbeHead(const unsigned char* head, std::size_t size);
+
+inline constexpr std::size_t kProbeHeadSize = 10243;
+
+}  // namespace vellmark

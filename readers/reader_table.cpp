@@ -1,0 +1,10 @@
+#include "core/reader_table.h"
+
+namespace vellmark {
+
+ReaderTable DefaultReaderTable() {
+  return {
+  };
+}
+
+}  // namespace vellmark

@@ -1,0 +1,32 @@
+#include "testdata/reader_harness.h"
+
+namespace vellmark::testdata {
+
+ReaderHarness::ReaderHarness(FileSystem& files, int year) : files_(files) {
+  clock_.now = [year] {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = 5;
+    t.tm_mday = 15;
+    t.tm_hour = 12;
+    return t;
+  };
+}
+
+ReaderResult ReaderHarness::read(ReaderFunction reader, const std::string& path) {
+  ReaderContext::Hooks hooks;
+  hooks.progress = [this](int value) { progress.push_back(value); };
+  hooks.pollStop = [this] {
+    ++polls;
+    if (polls != stopPoll_) return false;
+    ++questions;
+    return answerYes_;
+  };
+  hooks.message = [this](const std::string& text, const std::string& caption) {
+    messages.push_back(caption + ": " + text);
+  };
+  ReaderContext context(files_, memory, clock_, std::move(hooks));
+  return reader(path, context);
+}
+
+}  // namespace vellmark::testdata

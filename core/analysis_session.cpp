@@ -152,7 +152,7 @@ void AnalysisSession::RunAnalysis(bool reanalyseAll) {
 
 void AnalysisSession::analyseEntry(std::size_t row) {
   const std::string path = list_.at(row).path;
-  ReaderFunction read = FindReader(readers_, list_.at(row).family);
+  const ReaderFunction* read = FindReader(readers_, list_.at(row).family);
   if (!read) {
     list_.update(row, [](AnalyserEntry& e) {
       e.start = e.end = std::string(kInvalidStatus);
@@ -179,7 +179,7 @@ void AnalysisSession::analyseEntry(std::size_t row) {
   std::string reason;
   services_.runReader([&] {
     try {
-      result = read(path, context);
+      result = (*read)(path, context);
     } catch (const ReaderError& e) {
       failure = e.kind();
       reason = e.what();

@@ -91,6 +91,6 @@ class ReaderContext {
   int progress_ = 0;
 };
 
-using ReaderFunction = ReaderResult (*)(const std::string& path, ReaderContext& context);
+using ReaderFunction = std::function<ReaderResult(const std::string& path, ReaderContext& context)>;
 
 }  // namespace vellmark

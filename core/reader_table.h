@@ -17,9 +17,9 @@ struct ReaderTableRow {
 
 using ReaderTable = std::vector<ReaderTableRow>;
 
-inline ReaderFunction FindReader(const ReaderTable& table, std::string_view family) {
+inline const ReaderFunction* FindReader(const ReaderTable& table, std::string_view family) {
   for (const auto& row : table)
-    if (row.family == family) return row.read;
+    if (row.family == family) return &row.read;
   return nullptr;
 }
 

@@ -13,7 +13,7 @@ ReaderHarness::ReaderHarness(FileSystem& files, int year) : files_(files) {
   };
 }
 
-ReaderResult ReaderHarness::read(ReaderFunction reader, const std::string& path) {
+ReaderResult ReaderHarness::read(const ReaderFunction& reader, const std::string& path) {
   ReaderContext::Hooks hooks;
   hooks.progress = [this](int value) { progress.push_back(value); };
   hooks.pollStop = [this] {

@@ -20,7 +20,7 @@ class ReaderHarness {
     answerYes_ = answerYes;
   }
 
-  ReaderResult read(ReaderFunction reader, const std::string& path);
+  ReaderResult read(const ReaderFunction& reader, const std::string& path);
 
   std::vector<int> progress;            // values the bar was set to, in order
   int polls = 0;                        // stop points reached

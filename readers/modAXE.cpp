@@ -1,0 +1,111 @@
+#include "readers/modAXE.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "core/block_reader.h"
+
+namespace vellmark {
+
+namespace {
+
+constexpr std::size_t kBlockSize = 2048;
+constexpr std::size_t kLengthWidth = 3;
+
+// A text field read by its leading digits, blanks skipped; no digits reads 0.
+unsigned LeadingNumber(const ByteView& field) {
+  unsigned value = 0;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    std::uint8_t c = field[i];
+    if (c == ' ') continue;
+    if (c < '0' || c > '9') break;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  return value;
+}
+
+// The 16-character number at 19..34 is all there and has no blank at either end.
+bool HasFullNumber(const ByteView& record) {
+  return record.size() >= 34 && record[18] != ' ' && record[33] != ' ';
+}
+
+// The characters a record has of the field at 1-based `pos`.
+std::string Field(const ByteView& record, std::size_t pos, std::size_t width) {
+  ByteView field = record.sub(pos - 1, width);
+  return field.text(0, field.size());
+}
+
+}  // namespace
+
+int AxeLayoutShift(const ByteView& firstRecord) {
+  int k = HasFullNumber(firstRecord) ? 0 : 1;
+  ByteView tail = firstRecord.sub(34, 3);
+  bool blanks = true;
+  for (std::size_t i = 0; i < tail.size(); ++i) blanks = blanks && tail[i] == ' ';
+  return blanks ? 2 : k;
+}
+
+std::string AxeStamp(const ByteView& record, int k) {
+  std::size_t hour = k == 2 ? 66 : 50 + static_cast<std::size_t>(k);
+  std::size_t year = k == 2 ? 87 : 71 + static_cast<std::size_t>(k);
+  return "20" + Field(record, year, 2) + "-" + Field(record, year + 2, 2) + "-" +
+         Field(record, year + 4, 2) + "   " + Field(record, hour, 2) + ":" +
+         Field(record, hour + 2, 2) + ":" + Field(record, hour + 4, 2);
+}
+
+ReaderResult ReadAxeFile(const std::string& path, ReaderContext& ctx) {
+  auto opened = OpenedFile::open(ctx.files(), path, 0);
+  if (!opened) ThrowIoFailure(opened.error());
+  const std::uint64_t size = opened->size();
+  // Only a file of whole blocks has a last block that gives the end stamp.
+  const std::uint64_t lastWholeBlock = size % kBlockSize == 0 ? size / kBlockSize : 0;
+
+  std::uint64_t count = 0;
+  int k = 1;
+  std::string first, last;
+  std::uint64_t i = 0;
+  for (std::uint64_t offset = 0; offset < size; offset += kBlockSize) {
+    auto view = opened->reader().view(offset, kBlockSize);
+    if (!view) ThrowIoFailure(view.error());
+    // A final partial block holds only the bytes the file has.
+    ByteView block = view->sub(0, static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size - offset)));
+    ++i;
+    const bool lastBlock = i == lastWholeBlock;
+    ByteView lastRecord;
+    int lastK = k;
+    bool any = false;
+
+    // The block's last byte is its 0 mark, never the start of a record.
+    const std::size_t limit = std::min(kBlockSize - 1, block.size());
+    std::size_t p = 0;
+    while (p < limit) {
+      unsigned length = LeadingNumber(block.sub(p, kLengthWidth));
+      if (length < kLengthWidth) break;  // padding, or a length that would not move on
+      ByteView record = block.sub(p, length);
+      if (count == 0) {
+        k = AxeLayoutShift(record);
+        first = AxeStamp(record, k);
+      }
+      if (lastBlock) {
+        if (HasFullNumber(record)) k = 0;
+        lastRecord = record;
+        lastK = k;
+        any = true;
+      }
+      ++count;
+      p += length;
+    }
+    if (any) last = AxeStamp(lastRecord, lastK);
+
+    // blocks = size / 2048, so i * 100 / blocks = i * 204800 / size.
+    if (ctx.progress() < 100) {
+      std::uint64_t value = i * (100 * kBlockSize) / size;
+      if (value <= 100) ctx.setProgress(static_cast<int>(value));
+    }
+  }
+  ctx.setProgress(100);
+  ctx.setProgress(0);
+  return first + "," + last + "," + std::to_string(count);
+}
+
+}  // namespace vellmark

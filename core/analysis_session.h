@@ -60,6 +60,9 @@ class AnalysisSession {
   void ResetSB();
   void setResultsShown(bool on);
 
+  // The report name chosen last (by a save or an open); the open dialog offers it.
+  std::string& lastReportName() { return lastReportName_; }
+
  private:
   void analyseEntry(std::size_t row);
   void formTotals();
@@ -75,6 +78,7 @@ class AnalysisSession {
   std::atomic<bool> stopRequested_{false};
   bool duplicatesFound_ = false;
   bool resultsShown_ = false;
+  std::string lastReportName_;
 };
 
 }  // namespace vellmark

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/commands.h"
+#include "testdata/bytes.h"
+
+namespace vellmark::cli {
+namespace {
+
+using testdata::Bytes;
+using testdata::TempDir;
+
+struct CliRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+CliRun RunCliCaptured(const Arguments& args) {
+  std::ostringstream out, err;
+  CliIo io{out, err};
+  int status = RunCli(args, io);
+  return {status, out.str(), err.str()};
+}
+
+TEST(Cli, ProbePrintsFamilyOrDashAndEscapesPaths) {
+  TempDir dir;
+  std::string ewsd = dir.write("a\tb\\c\nd", Bytes{0x84, 0x00});
+  std::string text = dir.write("notes", std::string(64, 'z'));
+  CliRun r = RunCliCaptured({"probe", ewsd, text, dir.path()});
+  EXPECT_EQ(r.status, kExitFailures);
+  EXPECT_EQ(r.out, "EWSD\t" + dir.path() + "/a\\tb\\\\c\\nd\n" + "Unknown\t" + text + "\n-\t" + dir.path() + "\n");
+  EXPECT_EQ(RunCliCaptured({"probe", text}).status, kExitOk);
+  EXPECT_EQ(RunCliCaptured({"probe"}).status, kExitUsage);
+}
+
+TEST(Cli, AnalyseJsonIsTheExactListAndTotals) {
+  TempDir dir;
+  std::string text = dir.write("notes", std::string(2560, 'z'));
+  std::string cdot42like = dir.write("x", std::string(100, 'q'));
+  CliRun r = RunCliCaptured({"analyse", "--format", "json", text, text, dir.file("missing")});
+  EXPECT_EQ(r.status, kExitFailures);  // the missing path was skipped
+  EXPECT_EQ(r.out,
+            "{\"entries\":[{\"no\":\"1\",\"path\":\"" + text +
+                "\",\"switch\":\"Unknown\",\"start\":\"Invalid  File\",\"end\":\"Invalid  File\","
+                "\"records\":\"0\",\"size\":\"2 KB\",\"duplicate\":false}],"
+                "\"totals\":{\"files\":\"0\",\"size\":\"0 MB\",\"records\":\"\"},"
+                "\"message\":\"Data File Analysis Over\",\"results_shown\":false}\n");
+  EXPECT_EQ(r.err, "The Following files Already Exists \n\n" + text + "\nskipped: cannot be read: " +
+                       dir.file("missing") + "\n");
+
+  CliRun nothing = RunCliCaptured({"analyse", "--format=json", dir.file("missing")});
+  EXPECT_EQ(nothing.out,
+            "{\"entries\":[],\"totals\":{\"files\":\"\",\"size\":\"\",\"records\":\"\"},\"message\":\"\","
+            "\"results_shown\":false}\n");
+}
+
+TEST(Cli, JsonKeepsValidUtf8AndEscapesEveryOtherByte) {
+  TempDir dir;
+  std::string name = std::string("caf\xC3\xA9-\xFF\x80-\"q\"-\x01");
+  std::string path = dir.write(name, std::string(64, 'z'));
+  CliRun r = RunCliCaptured({"analyse", "--format", "json", path});
+  EXPECT_NE(r.out.find("caf\xC3\xA9-\\udcff\\udc80-\\\"q\\\"-\\u0001\""), std::string::npos) << r.out;
+}
+
+TEST(Cli, CsvQuotesFieldsThatNeedIt) {
+  TempDir dir;
+  std::string path = dir.write("a,\"b\"", std::string(64, 'z'));
+  CliRun r = RunCliCaptured({"analyse", "--format", "csv", path});
+  EXPECT_EQ(r.out,
+            "no,path,switch,start,end,records,size,duplicate,error_kind,error\r\n"
+            "1,\"" + dir.path() + "/a,\"\"b\"\"\",Unknown,Invalid  File,Invalid  File,0,0 KB,no,,\r\n");
+}
+
+TEST(Cli, TableShowsTotalsAndClosingMessage) {
+  TempDir dir;
+  std::string a = dir.write("a", std::string(64, 'z'));
+  std::string b = dir.write("b", std::string(64, 'y'));
+  CliRun r = RunCliCaptured({"analyse", a, b});
+  EXPECT_EQ(r.status, kExitOk);
+  EXPECT_NE(r.out.find("Total Valid Data Files: 0\n"), std::string::npos);
+  EXPECT_NE(r.out.find("duplicate"), std::string::npos);
+  EXPECT_NE(r.out.find("Duplicates Identified. Data File Analysis Over\n"), std::string::npos);
+}
+
+TEST(Cli, UsageErrorsExitWithTwo) {
+  EXPECT_EQ(RunCliCaptured({}).status, kExitUsage);
+  EXPECT_EQ(RunCliCaptured({"frobnicate"}).status, kExitUsage);
+  EXPECT_EQ(RunCliCaptured({"analyse"}).status, kExitUsage);
+  EXPECT_EQ(RunCliCaptured({"analyse", "--format", "xml", "x"}).status, kExitUsage);
+  EXPECT_EQ(RunCliCaptured({"analyse", "--year", "20x6", "x"}).status, kExitUsage);
+  EXPECT_EQ(RunCliCaptured({"analyse", "--format"}).status, kExitUsage);
+  EXPECT_EQ(RunCliCaptured({"analyse", "--bogus", "x"}).status, kExitUsage);
+  EXPECT_EQ(RunCliCaptured({"--help"}).status, kExitOk);
+}
+
+}  // namespace
+}  // namespace vellmark::cli

@@ -1,0 +1,252 @@
+#include "reports/text_report.h"
+
+#include <cstdio>
+
+#include "core/block_reader.h"
+#include "core/switch_family.h"
+#include "core/texts.h"
+#include "core/utf8.h"
+#include "reports/safe_save.h"
+
+namespace vellmark {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::size_t kHeaderLines = 5;   // title, empty line, rule, heading, rule
+constexpr std::size_t kCells = 7;
+
+// A line break inside a text would split its row in two and lose the entry on reading.
+std::string WithoutLineBreaks(std::string_view text) {
+  std::string s(text);
+  for (char& c : s)
+    if (c == '\r' || c == '\n') c = '?';
+  return s;
+}
+
+std::string RightAligned(std::string_view text, std::size_t width) {
+  std::string padded(width, ' ');
+  padded += WithoutLineBreaks(text);
+  return std::string(LastCharacters(padded, width));
+}
+
+std::string LeftAligned(std::string_view text, std::size_t width) {
+  std::string padded = WithoutLineBreaks(text);
+  padded.append(width, ' ');
+  return std::string(FirstCharacters(padded, width));
+}
+
+// p blanks on each side, p = (21 - n) / 2 rounded half to even, at least 0.
+std::string Centred(std::string_view text) {
+  const std::size_t n = CharacterCount(text);
+  std::size_t p = 0;
+  if (n < 21) {
+    std::size_t twice = 21 - n;          // 2p before rounding
+    p = twice / 2;
+    if (twice % 2 == 1 && p % 2 == 1) ++p;  // a half goes to the even neighbour
+  }
+  std::string blanks(p, ' ');
+  return blanks + WithoutLineBreaks(text) + blanks;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  std::size_t last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+// Reads a report line by line, from one string or from blocks of a file.
+class ReportParser {
+ public:
+  // Takes the next piece of the file; false once the file is known not to be a report.
+  bool feed(std::string_view chunk) {
+    for (;;) {
+      std::size_t lf = chunk.find('\n');
+      if (lf == std::string_view::npos) {
+        pending_.append(chunk);
+        break;
+      }
+      pending_.append(chunk.substr(0, lf));
+      chunk.remove_prefix(lf + 1);
+      if (!line()) return false;
+    }
+    // The mark is known as soon as eight bytes of the first line are.
+    if (lines_ == 0 && pending_.size() >= kReportMark.size() && pending_.rfind(kReportMark, 0) != 0) {
+      rejected_ = true;
+      return false;
+    }
+    return true;
+  }
+
+  // The end of the file; nullopt when it is not a report.
+  std::optional<std::vector<AnalyserEntry>> finish() {
+    if (!rejected_ && !pending_.empty()) line();
+    if (rejected_ || lines_ == 0) return std::nullopt;
+    return std::move(entries_);
+  }
+
+ private:
+  bool line() {
+    std::string_view text = pending_;
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    ++lines_;
+    if (lines_ == 1) {
+      rejected_ = text.rfind(kReportMark, 0) != 0;
+    } else if (lines_ > kHeaderLines && (text.empty() || text.front() != '+')) {
+      row(text);
+    }
+    pending_.clear();
+    return !rejected_;
+  }
+
+  void row(std::string_view text) {
+    std::string_view cells[kCells];
+    std::size_t piece = 0;
+    std::size_t from = 0;
+    for (;;) {
+      std::size_t bar = text.find('|', from);
+      std::string_view part = text.substr(from, bar == std::string_view::npos ? std::string_view::npos : bar - from);
+      if (piece >= 1 && piece <= kCells) cells[piece - 1] = TrimBlanks(part);
+      ++piece;
+      if (bar == std::string_view::npos || piece > kCells) break;
+      from = bar + 1;
+    }
+    // The writer never makes a row of fewer than seven cells: such a line is not a row.
+    if (piece <= kCells) return;
+    AnalyserEntry entry;
+    entry.number = cells[0];
+    entry.path = cells[1];
+    entry.family = cells[2];
+    entry.start = cells[3];
+    entry.end = cells[4];
+    entry.records = cells[5];
+    entry.size = cells[6];
+    entry.icon = FamilyIconIndex(entry.family);
+    entries_.push_back(std::move(entry));
+  }
+
+  std::string pending_;
+  std::size_t lines_ = 0;
+  bool rejected_ = false;
+  std::vector<AnalyserEntry> entries_;
+};
+
+void ShowError(AnalysisSession& session, const std::string& text) {
+  session.services().showMessage(text, MessageIcon::Error, std::string(kApplicationTitle));
+}
+
+}  // namespace
+
+std::string ReportTitleLine(const std::tm& now) {
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "%02d-%02d-%04d  %02d:%02d:%02d", now.tm_mday, now.tm_mon + 1,
+                now.tm_year + 1900, now.tm_hour, now.tm_min, now.tm_sec);
+  return std::string(kReportTitle) + stamp;
+}
+
+std::string ReportRowLine(const AnalyserEntry& entry) {
+  return "| " + RightAligned(entry.number, 3) + " | " + LeftAligned(entry.path, 50) + " | " +
+         RightAligned(entry.family, 10) + " | " + Centred(entry.start) + " | " + Centred(entry.end) + " | " +
+         RightAligned(entry.records, 10) + " | " + RightAligned(entry.size, 10) + " | ";
+}
+
+std::string ReportText(const AnalyserList& list, const std::tm& now) {
+  std::string text;
+  text.reserve((list.size() + 6) * 150);
+  auto line = [&text](std::string_view s) {
+    text += s;
+    text += kLineEnd;
+  };
+  line(ReportTitleLine(now));
+  line("");
+  line(kReportRule);
+  line(kReportHeading);
+  line(kReportRule);
+  for (const auto& entry : list.entries()) line(ReportRowLine(entry));
+  line(kReportRule);
+  return text;
+}
+
+std::string ReportFileName(const std::string& chosen) {
+  constexpr std::string_view kDoubled = ".vmr.vmr";
+  if (chosen.size() >= kDoubled.size() && chosen.compare(chosen.size() - kDoubled.size(), kDoubled.size(), kDoubled) == 0)
+    return chosen.substr(0, chosen.size() - 4);
+  return chosen;
+}
+
+std::optional<std::vector<AnalyserEntry>> ParseReport(std::string_view text) {
+  ReportParser parser;
+  if (!parser.feed(text)) return std::nullopt;
+  return parser.finish();
+}
+
+Status WriteReportFile(FileSystem& files, const std::string& path, const AnalyserList& list, const std::tm& now) {
+  return SaveFileReplacing(files, path, ReportText(list, now));
+}
+
+Result<std::optional<std::vector<AnalyserEntry>>> LoadReportFile(FileSystem& files, const std::string& path) {
+  constexpr std::size_t kBlock = std::size_t{1} << 16;
+  auto opened = OpenedFile::open(files, path, 0, kBlock);
+  if (!opened) return opened.error();
+  BlockReader& reader = opened->reader();
+  ReportParser parser;
+  for (std::uint64_t offset = 0; offset < reader.fileSize();) {
+    auto view = reader.view(offset, kBlock);
+    if (!view) return view.error();
+    std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(view->size(), reader.fileSize() - offset));
+    if (n == 0) break;
+    if (!parser.feed(std::string_view(reinterpret_cast<const char*>(view->data()), n)))
+      return std::optional<std::vector<AnalyserEntry>>();
+    offset += n;
+  }
+  return parser.finish();
+}
+
+void SaveReport(AnalysisSession& session) {
+  if (session.analysing()) return;
+  WindowServices& services = session.services();
+  std::string name;
+  for (;;) {
+    name = services.saveFileName(std::string(kReportFilter));
+    if (name.empty()) return;
+    name = ReportFileName(name);
+    session.lastReportName() = name;
+    auto status = session.files().status(name);
+    if (status && status->exists && !status->directory &&
+        services.ask(std::string(kOverwriteQuestion)) == Answer::No)
+      continue;
+    break;
+  }
+  Status saved = WriteReportFile(session.files(), name, session.list(), session.clock().now());
+  if (!saved) {
+    ShowError(session, "Could not save " + name + ": " + saved.error().reason);
+    return;
+  }
+  session.setPanel(5, "File " + name + " Saved");
+}
+
+void OpenReport(AnalysisSession& session) {
+  if (session.analysing()) return;
+  std::string name = session.services().openFileName(std::string(kReportFilter), session.lastReportName());
+  if (!name.empty()) {
+    session.lastReportName() = name;
+    // Read and check the whole file before the list is touched: a wrong click must
+    // not cost the user the list.
+    auto loaded = LoadReportFile(session.files(), name);
+    if (!loaded) {
+      ShowError(session, "Could not open " + name + ": " + loaded.error().reason);
+      return;
+    }
+    if (!loaded->has_value()) {
+      ShowError(session, name + std::string(kNotAReport));
+      return;
+    }
+    session.list().clear();
+    for (auto& entry : **loaded) session.list().append(std::move(entry));
+  }
+  session.ResetSB();
+  if (!session.list().empty()) session.setResultsShown(true);
+}
+
+}  // namespace vellmark

@@ -1,0 +1,113 @@
+#include "readers/ewsd_packages.h"
+
+#include "core/reader_contract.h"
+
+namespace vellmark {
+
+namespace {
+
+// The last two digits of a byte: 7 -> "07", 123 -> "23".
+std::string TwoDigitText(std::uint8_t b) {
+  unsigned v = b % 100u;
+  return {static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
+}
+
+class PackageWalker {
+ public:
+  explicit PackageWalker(const EwsdRecordBuffer& record) : record_(record) {}
+
+  EwsdPackageWalk run() {
+    std::optional<std::size_t> pointer = StartEwsdRecord();
+    while (pointer && *pointer + 1 < record_.length) pointer = DispatchEwsdPackage(*pointer);
+    return walk_;
+  }
+
+ private:
+  // True when bytes [pos, pos + n) are there. A cut record just has no more; a complete
+  // one that needs bytes past its L + 1 is damaged.
+  bool readable(std::size_t pos, std::size_t n, const char* what) const {
+    if (record_.bytes.contains(pos, n)) return true;
+    if (record_.cutShort) return false;
+    throw ReaderError(ReadFailure::Corrupt,
+                      "record at offset " + std::to_string(record_.fileOffset) + ": " + what +
+                          " needs byte " + std::to_string(pos + n - 1) + " of a record of " +
+                          std::to_string(record_.length) + " bytes");
+  }
+
+  std::optional<std::size_t> StartEwsdRecord() {
+    if (!readable(3, 1, "the flags byte")) return std::nullopt;
+    if (record_.bytes[3] & 0x80) return 8;
+    if (!readable(7, 1, "the header digit field")) return std::nullopt;
+    return SkipEwsdDigitField(7, record_.bytes[7]);
+  }
+
+  // The offset of the next package, or nothing when the walk of the record ends here.
+  std::optional<std::size_t> DispatchEwsdPackage(std::size_t p) {
+    if (!readable(p, 1, "a package number")) return std::nullopt;
+    const ByteView& b = record_.bytes;
+    unsigned number = b[p];
+    switch (number) {
+      case 100:
+        if (!readable(p + 1, 6, "package 100")) return std::nullopt;
+        DecodeEwsdDateTime(p);
+        return p + 11;
+      case 101:
+        if (!readable(p + 1, 1, "package 101")) return std::nullopt;
+        return SkipEwsdDigitField(p + 1, b[p + 1]);
+      case 102: case 103: return p + 4;
+      case 105: case 106: return p + 9;
+      case 107: case 108: return p + 10;
+      case 110: return p + 6;
+      case 112: case 113: case 119: case 134: case 154: case 172: return p + number;
+      case 116: return p + 8;
+      case 120: return p + 2;
+      case 122: return p + 3;
+      case 130: case 135: case 151: return p + 5;
+      case 142: case 170: {
+        if (!readable(p + 1, 1, "a package length")) return std::nullopt;
+        std::uint8_t length = b[p + 1];
+        if (length == 0) return std::nullopt;  // would not move on
+        return p + length;
+      }
+      case 146:
+        if (!readable(p + 6, 1, "package 146")) return std::nullopt;
+        return p + 7 + (b[p + 6] + 1u) / 2;
+      case 168:
+        if (!readable(p + 4, 1, "package 168")) return std::nullopt;
+        return SkipEwsdDigitField(p + 4, b[p + 4]);
+      default:
+        if (number < 100 || number > 200) walk_.unknownPackage = number;
+        // Numbers up to 200 without a length rule end the record's walk; what came
+        // before them stands.
+        return std::nullopt;
+    }
+  }
+
+  void DecodeEwsdDateTime(std::size_t p) {
+    const ByteView& b = record_.bytes;
+    walk_.callDate = "20" + TwoDigitText(b[p + 1]) + "-" + TwoDigitText(b[p + 2]) + "-" + TwoDigitText(b[p + 3]);
+    walk_.callTime = TwoDigitText(b[p + 4]) + ":" + TwoDigitText(b[p + 5]) + ":" + TwoDigitText(b[p + 6]);
+    walk_.hasDateTime = true;
+  }
+
+  const EwsdRecordBuffer& record_;
+  EwsdPackageWalk walk_;
+};
+
+}  // namespace
+
+std::size_t SkipEwsdDigitField(std::size_t offset, std::uint8_t countByte) {
+  std::size_t digits = countByte % 32u;
+  return offset + 1 + (digits + 1) / 2;
+}
+
+EwsdPackageWalk WalkEwsdPackages(const EwsdRecordBuffer& record) {
+  return PackageWalker(record).run();
+}
+
+std::string EwsdUnknownPackageMessage(unsigned number) {
+  return "Pack Message " + std::to_string(number) +
+         " Received. This Feature is not Enabled at Present. Cann't Proceed.";
+}
+
+}  // namespace vellmark

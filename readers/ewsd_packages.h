@@ -1,0 +1,72 @@
+#pragma once
+// The packages of an EWSD call record: the call date and time out of package 100,
+// every other known package passed over by its length rule.
+//
+// Record header: bit 7 of byte 3 set, the packages begin at offset 8; clear, a digit
+// field starts at offset 7 and the packages follow it. A digit field is a count byte c
+// and (n + 1) / 2 bytes of packed digits, n = c mod 32.
+//
+// Packages (P = offset of the number byte, length counted from P):
+//   number                        length
+//   100                           11: P+1..P+6 year, month, day, hour, minute,
+//                                 second, binary; P+7..P+10 not used
+//   101                           1 + digit field at P+1
+//   102, 103                      4
+//   105, 106                      9
+//   107, 108                      10
+//   110                           6
+//   112, 113, 119, 134, 154, 172  the package number itself
+//   116                           8
+//   120                           2
+//   122                           3
+//   130, 135, 151                 5
+//   142, 170                      the byte at P+1
+//   146                           7 + (c + 1) / 2, c = the byte at P+6
+//   168                           4 + digit field at P+4
+//
+// Packages are walked while the pointer is below L - 1. Numbers 0 to 99 and above 200
+// are unknown packages that give up the file; other numbers up to 200 have no length
+// rule, so the walk of the record ends there (newer exchanges add package 138 after
+// package 100). Digit fields are passed over by their count byte and never read.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "core/byte_view.h"
+
+namespace vellmark {
+
+// A record as the walk sees it: its L + 1 bytes from the type byte on, the byte after
+// the record included. A record cut short by the end of the file has fewer.
+struct EwsdRecordBuffer {
+  ByteView bytes;             // the bytes actually present, at most L + 1
+  std::size_t length = 0;     // L, from the record's second byte
+  bool cutShort = false;      // the file ends inside the record
+  std::uint64_t fileOffset = 0;  // where the record starts, for error texts
+};
+
+// What the walk of one record found.
+struct EwsdPackageWalk {
+  bool hasDateTime = false;
+  std::string callDate;   // 20yy-mm-dd
+  std::string callTime;   // hh:mm:ss
+  std::optional<unsigned> unknownPackage;  // the walk stopped at this unknown number
+
+  // Date, three blanks, time; empty when the record has no package 100.
+  std::string text() const { return hasDateTime ? callDate + "   " + callTime : std::string(); }
+};
+
+// Walks the packages of the record. A complete record whose packages reach for bytes
+// past its L + 1 throws ReaderError(Corrupt); in a cut record the walk just ends there.
+EwsdPackageWalk WalkEwsdPackages(const EwsdRecordBuffer& record);
+
+// Offset just after the digit field whose count byte is at `offset` (not read here).
+std::size_t SkipEwsdDigitField(std::size_t offset, std::uint8_t countByte);
+
+// The unknown-package message.
+std::string EwsdUnknownPackageMessage(unsigned number);
+inline constexpr const char* kEwsdUnknownPackageCaption = "Contact The Programmer";
+
+}  // namespace vellmark

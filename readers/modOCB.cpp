@@ -56,7 +56,9 @@ std::uint64_t CountOcbBlocks(BlockReader& file, const ReaderMemory& layout, OcbH
   std::uint64_t n = 0;
   for (;;) {
     std::uint64_t start = BlockStart(layout, n);
-    if (start >= file.fileSize()) break;
+    // A header cut before the end of its day field is no block: its half mark
+    // followed by filler would read as a day.
+    if (start + 8 > file.fileSize()) break;
     ByteView block = View(file, start, 8);
     unsigned day = static_cast<unsigned>(block.bcd(6, 2));
     if (n == 0) {

@@ -1,0 +1,94 @@
+#include "fake_readers.h"
+
+#include <chrono>
+#include <stdexcept>
+
+#include "testdata/samples.h"
+
+namespace vellmark::ui::test {
+
+namespace {
+
+ReaderGate g_gate;
+
+// A gated reader gives up after this long, so a failed test cannot hang the run.
+constexpr auto kGiveUp = std::chrono::seconds(20);
+
+std::uint64_t SizeOf(const std::string& path, ReaderContext& ctx) {
+  auto status = ctx.files().status(path);
+  return status ? status->size : 0;
+}
+
+void Begin() {
+  if (std::this_thread::get_id() == g_gate.windowThread) g_gate.offWindowThread = false;
+  ++g_gate.started;
+}
+
+ReaderResult GatedReader(const std::string& path, ReaderContext& ctx, bool polls) {
+  Begin();
+  const auto until = std::chrono::steady_clock::now() + kGiveUp;
+  for (int step = 1; !g_gate.release && std::chrono::steady_clock::now() < until; ++step) {
+    ctx.setProgress(step % 100);
+    if (polls) {
+      ++g_gate.polls;
+      if (ctx.pollStop()) {
+        ctx.setProgress(0);
+        ++g_gate.finished;
+        return StopResult();
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ctx.setProgress(0);
+  ++g_gate.finished;
+  return FakeResult(SizeOf(path, ctx));
+}
+
+ReaderResult ReadOcb(const std::string& path, ReaderContext& ctx) { return GatedReader(path, ctx, false); }
+ReaderResult ReadEwsd(const std::string& path, ReaderContext& ctx) { return GatedReader(path, ctx, true); }
+
+ReaderResult ReadCdot(const std::string& path, ReaderContext& ctx) {
+  Begin();
+  ++g_gate.finished;
+  return FakeResult(SizeOf(path, ctx));
+}
+
+ReaderResult ReadAxe(const std::string&, ReaderContext&) {
+  Begin();
+  ++g_gate.finished;
+  throw ReaderError(ReadFailure::Corrupt, kFakeFailure);
+}
+
+testdata::Bytes First(const std::vector<testdata::SampleFile>& samples) {
+  if (samples.empty()) throw std::logic_error("no sample");
+  return samples.front().bytes;
+}
+
+}  // namespace
+
+ReaderGate& Gate() { return g_gate; }
+
+ReaderGate& ResetGate() {
+  g_gate.release = false;
+  g_gate.started = 0;
+  g_gate.finished = 0;
+  g_gate.polls = 0;
+  g_gate.offWindowThread = true;
+  g_gate.windowThread = std::this_thread::get_id();
+  return g_gate;
+}
+
+std::string FakeResult(std::uint64_t size) {
+  return "2004-05-12   09:30:05,2004-05-12   17:45:10," + std::to_string(size);
+}
+
+ReaderTable FakeReaders() {
+  return {{"OCB", ReadOcb}, {"EWSD", ReadEwsd}, {"CDOT", ReadCdot}, {"AXE", ReadAxe}};
+}
+
+testdata::Bytes OcbFile() { return First(testdata::OcbSamples()); }
+testdata::Bytes EwsdFile() { return First(testdata::EwsdSamples()); }
+testdata::Bytes CdotFile() { return First(testdata::CdotSamples()); }
+testdata::Bytes AxeFile() { return First(testdata::AxeSamples()); }
+
+}  // namespace vellmark::ui::test

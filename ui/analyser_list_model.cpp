@@ -1,0 +1,113 @@
+#include "ui/analyser_list_model.h"
+
+#include <QColor>
+#include <QFont>
+
+#include "ui/icons.h"
+
+namespace vellmark::ui {
+
+namespace {
+
+struct ColumnLayout {
+  const char* heading;
+  Qt::Alignment alignment;
+  int widthTwips;
+};
+
+constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
+constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
+constexpr Qt::Alignment kCentre = Qt::AlignHCenter | Qt::AlignVCenter;
+
+const ColumnLayout kColumns[AnalyserListModel::ColumnCount] = {
+    {"Binary File", kLeft, 5292}, {"No", kRight, 882},         {"Switch", kCentre, 2030},
+    {"Start Time", kCentre, 3176}, {"End Time", kCentre, 3176}, {"Records", kRight, 2470},
+    {"Size", kRight, 2540},
+};
+
+// Duplicates are drawn in pure red.
+const QColor kDuplicateColour(255, 0, 0);
+
+}  // namespace
+
+AnalyserListModel::AnalyserListModel(AnalyserList& list, QObject* parent)
+    : QAbstractTableModel(parent), m_list(list) {
+  m_list.setObserver(this);
+}
+
+AnalyserListModel::~AnalyserListModel() { m_list.setObserver(nullptr); }
+
+int AnalyserListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(m_list.size());
+}
+
+int AnalyserListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant AnalyserListModel::data(const QModelIndex& index, int role) const {
+  if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) return {};
+  const AnalyserEntry& entry = m_list.at(static_cast<std::size_t>(index.row()));
+  const int column = index.column();
+  switch (role) {
+    case Qt::DisplayRole:
+      return QString::fromStdString(entry.column(column));
+    case Qt::TextAlignmentRole:
+      return QVariant::fromValue(kColumns[column].alignment);
+    case Qt::DecorationRole:
+      if (column == BinaryFile) {
+        QIcon icon = FamilyIcon(entry.icon);
+        if (!icon.isNull()) return icon;
+      }
+      return {};
+    case Qt::ForegroundRole:
+      if (entry.duplicate) return kDuplicateColour;
+      return {};
+    case Qt::FontRole:
+      if (entry.duplicate && column == BinaryFile) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+      }
+      return {};
+    case Qt::ToolTipRole:
+      if (entry.failure != ReadFailure::None) return QString::fromStdString(entry.failureReason);
+      return {};
+    default:
+      return {};
+  }
+}
+
+QVariant AnalyserListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount) return {};
+  if (role == Qt::DisplayRole) return QString::fromLatin1(kColumns[section].heading);
+  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(kColumns[section].alignment);
+  return {};
+}
+
+int AnalyserListModel::columnWidthTwips(int column) {
+  return column >= 0 && column < ColumnCount ? kColumns[column].widthTwips : 0;
+}
+
+void AnalyserListModel::aboutToInsert(std::size_t row) {
+  beginInsertRows(QModelIndex(), static_cast<int>(row), static_cast<int>(row));
+}
+
+void AnalyserListModel::inserted(std::size_t) { endInsertRows(); }
+
+void AnalyserListModel::aboutToRemove(std::size_t row) {
+  beginRemoveRows(QModelIndex(), static_cast<int>(row), static_cast<int>(row));
+}
+
+void AnalyserListModel::removed(std::size_t) { endRemoveRows(); }
+
+void AnalyserListModel::aboutToReset() { beginResetModel(); }
+
+void AnalyserListModel::reset() { endResetModel(); }
+
+void AnalyserListModel::changed(std::size_t row) {
+  const int r = static_cast<int>(row);
+  emit dataChanged(index(r, 0), index(r, ColumnCount - 1));
+}
+
+}  // namespace vellmark::ui

@@ -1,0 +1,27 @@
+#pragma once
+// The list control: a table in report view that takes files dropped from a file
+// manager and hands their local paths on in the order of the drop.
+
+#include <QStringList>
+#include <QTableView>
+
+namespace vellmark::ui {
+
+class AnalyserListView : public QTableView {
+  Q_OBJECT
+ public:
+  explicit AnalyserListView(QWidget* parent = nullptr);
+
+  // The local file paths a drop carries, in order; empty when it carries none.
+  static QStringList droppedPaths(const QMimeData* mime);
+
+ signals:
+  void filesDropped(const QStringList& paths);
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+};
+
+}  // namespace vellmark::ui

@@ -1,0 +1,79 @@
+#include "ui/dialog_seam.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QRegularExpression>
+#include <QThread>
+
+namespace vellmark::ui {
+
+namespace {
+
+// Dialogs belong to the window's thread; a reader's thread must hand them over.
+void AssertWindowThread() {
+  Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
+}
+
+}  // namespace
+
+void DialogSeam::message(QWidget* parent, const QString& text, QMessageBox::Icon icon, const QString& title) {
+  AssertWindowThread();
+  messages.append({text, icon, title});
+  if (m_scripted) return;
+  QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+bool DialogSeam::question(QWidget* parent, const QString& text, const QString& title) {
+  AssertWindowThread();
+  messages.append({text, QMessageBox::Question, title});
+  if (m_scripted) return !m_answers.isEmpty() && m_answers.dequeue() == QMessageBox::Yes;
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+  return box.exec() == QMessageBox::Yes;
+}
+
+QString DialogSeam::openFileName(QWidget* parent, const QString& filter, const QString& offered) {
+  AssertWindowThread();
+  fileDialogs.append("open " + filter);
+  if (m_scripted) return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
+  return QFileDialog::getOpenFileName(parent, QString(), offered, filter);
+}
+
+QString DialogSeam::saveFileName(QWidget* parent, const QString& filter) {
+  AssertWindowThread();
+  fileDialogs.append("save " + filter);
+  if (m_scripted) return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(filter);
+  // The report code asks its own overwrite question.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  // A name typed without an extension gets the first filter's: "report" -> "report.vmr".
+  static const QRegularExpression firstSuffix(R"(\(\*\.(\w+))");
+  if (auto m = firstSuffix.match(filter); m.hasMatch()) dialog.setDefaultSuffix(m.captured(1));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+void DialogSeam::openDocument(const QUrl& url) {
+  openedDocuments.append(url);
+  if (!m_scripted) QDesktopServices::openUrl(url);
+}
+
+QString QtNameFilters(const QString& barFilter) {
+  if (!barFilter.contains('|')) return barFilter;
+  const QStringList parts = barFilter.split('|');
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString name = parts[i].trimmed();
+    if (int open = name.indexOf('('); open >= 0) name = name.left(open).trimmed();
+    QStringList patterns;
+    for (const QString& p : parts[i + 1].split(';', Qt::SkipEmptyParts))
+      patterns.append(p.trimmed() == "*.*" ? QStringLiteral("*") : p.trimmed());
+    filters.append(name + " (" + patterns.join(' ') + ")");
+  }
+  return filters.join(";;");
+}
+
+}  // namespace vellmark::ui

@@ -1,0 +1,55 @@
+#pragma once
+// Every message box, question and file dialog of the program goes through here, so
+// tests can answer them without real modal dialogs: in scripted mode nothing is
+// shown, each call is recorded, and answers and file names come from queues.
+
+#include <QList>
+#include <QMessageBox>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class QWidget;
+
+namespace vellmark::ui {
+
+class DialogSeam {
+ public:
+  struct Shown {
+    QString text;
+    QMessageBox::Icon icon;
+    QString title;
+  };
+
+  // A message box with an OK button.
+  void message(QWidget* parent, const QString& text, QMessageBox::Icon icon, const QString& title);
+  // A question with the question icon and Yes and No; true for Yes.
+  bool question(QWidget* parent, const QString& text, const QString& title);
+  // Open and save dialogs; "" when cancelled. `filter` is a Qt name filter list.
+  QString openFileName(QWidget* parent, const QString& filter, const QString& offered);
+  QString saveFileName(QWidget* parent, const QString& filter);
+  // Opens a document with the desktop's default program.
+  void openDocument(const QUrl& url);
+
+  // Test hooks.
+  void setScripted(bool on) { m_scripted = on; }
+  bool scripted() const { return m_scripted; }
+  void setNextAnswer(QMessageBox::StandardButton answer) { m_answers.enqueue(answer); }
+  void setNextFileName(const QString& name) { m_fileNames.enqueue(name); }
+
+  QList<Shown> messages;        // message boxes shown, questions included
+  QStringList fileDialogs;      // "open <filter>" or "save <filter>"
+  QList<QUrl> openedDocuments;
+
+ private:
+  bool m_scripted = false;
+  QQueue<QMessageBox::StandardButton> m_answers;   // No when empty
+  QQueue<QString> m_fileNames;                     // "" (cancel) when empty
+};
+
+// "Report files (*.vmr)|*.vmr| All Files (*.*)|*.*" -> "Report files (*.vmr);;All Files (*)".
+// A text without "|" is taken as a Qt filter already.
+QString QtNameFilters(const QString& barFilter);
+
+}  // namespace vellmark::ui

@@ -1,0 +1,395 @@
+#include "ui/frmVELM.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QThread>
+#include <QToolBar>
+#include <QUrl>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <thread>
+
+#include "core/texts.h"
+#include "reports/spreadsheet_export.h"
+#include "reports/text_report.h"
+#include "ui/analyser_list_model.h"
+#include "ui/analyser_list_view.h"
+#include "ui/icons.h"
+
+
+namespace vellmark::ui {
+
+namespace {
+
+const QString kTitle = QString::fromLatin1(kApplicationTitle.data(), kApplicationTitle.size());
+
+// Window layout, in twips.
+constexpr int kMinimumWidth = 8000;
+constexpr int kMinimumHeight = 5000;
+constexpr int kClientWidth = 9990;
+constexpr int kToolbarHeight = 360;
+constexpr int kListHeight = 6255;
+constexpr int kStatusBarHeight = 375;
+constexpr int kProgressLeft = 20;
+constexpr int kProgressWidth = 2980;
+constexpr int kProgressHeight = 200;
+
+struct PanelLayout {
+  const char* description;
+  int widthTwips;
+};
+// Panels 1 to 5; panel 5 takes what is left but no less than its width.
+const PanelLayout kPanels[6] = {
+    {nullptr, 0},
+    {"Analyser Progress", 5292},
+    {"Total Valid Data Files", 882},
+    {"Total Valid Data File Size", 2540},
+    {"Total Records ", 2540},
+    {nullptr, 2540},
+};
+
+// A status bar panel that asks for its width but gives way when the window is narrow.
+class StatusPanel : public QLabel {
+ public:
+  StatusPanel(int width, QWidget* parent) : QLabel(parent), m_width(width) {
+    setFrameShape(QFrame::Panel);
+    setFrameShadow(QFrame::Sunken);
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+  }
+  QSize sizeHint() const override { return {m_width, QLabel::sizeHint().height()}; }
+  QSize minimumSizeHint() const override { return {minimumWidth(), QLabel::minimumSizeHint().height()}; }
+
+ private:
+  int m_width;
+};
+
+QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::Error: return QMessageBox::Critical;
+    case MessageIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+frmVELM::frmVELM(FileSystem& files, ReaderTable readers, QWidget* parent)
+    : QMainWindow(parent), m_session(*this, files, std::move(readers)) {
+  m_exitNow = [] {
+    std::fflush(nullptr);
+    std::_Exit(0);
+  };
+  setObjectName("frmVELM");
+  setWindowTitle(QStringLiteral("%1 %2.%3").arg(kTitle).arg(VELLMARK_VERSION_MAJOR).arg(VELLMARK_VERSION_MINOR));
+  setContextMenuPolicy(Qt::NoContextMenu);
+
+  buildMenus();
+  buildToolbar();
+  buildList();
+  buildStatusBar();
+
+  setMinimumSize(twipsToPixelsX(kMinimumWidth), twipsToPixelsY(kMinimumHeight));
+  resize(twipsToPixelsX(kClientWidth),
+         menuBar()->sizeHint().height() + twipsToPixelsY(kToolbarHeight + kListHeight + kStatusBarHeight));
+}
+
+frmVELM::~frmVELM() = default;
+
+int frmVELM::twipsToPixelsX(int twips) const { return qRound(twips * logicalDpiX() / 1440.0); }
+int frmVELM::twipsToPixelsY(int twips) const { return qRound(twips * logicalDpiY() / 1440.0); }
+
+QAction* frmVELM::action(const char* name, const QString& caption, void (frmVELM::*slot)()) {
+  auto* a = new QAction(caption, this);
+  a->setObjectName(QString::fromLatin1(name));
+  connect(a, &QAction::triggered, this, slot);
+  return a;
+}
+
+void frmVELM::buildMenus() {
+  QMenu* file = menuBar()->addMenu("&File");
+  file->setObjectName("menFile");
+  file->addAction(action("menOpen", "&Open Report", &frmVELM::openReport));
+  file->addAction(action("menSave", "&Save Report", &frmVELM::saveReport));
+  file->addSeparator();
+  file->addAction(action("menAnalyse", "&Analyse", &frmVELM::analyse));
+  file->addAction(action("menRedo", "&Re Analyse", &frmVELM::reanalyse));
+  file->addAction(action("menStop", "S&top", &frmVELM::stop));
+  file->addSeparator();
+  file->addAction(action("menExit", "E&xit", &frmVELM::exitProgram));
+
+  QMenu* edit = menuBar()->addMenu("&Edit");
+  edit->setObjectName("menEdit");
+  edit->addAction(action("menAdd", "&Add Files", &frmVELM::addFiles));
+  edit->addAction(action("menRemove", "&Remove Files", &frmVELM::removeFiles));
+  edit->addAction(action("menClear", "&Clear", &frmVELM::clearList));
+
+  QMenu* help = menuBar()->addMenu("&Help");
+  help->setObjectName("menHelp");
+  help->addAction(action("menManual", "User &Manual", &frmVELM::userManual));
+  help->addAction(action("menUpdates", "Check for &Updates", &frmVELM::checkForUpdates));
+  help->addSeparator();
+  help->addAction(action("menAbout", "&About", &frmVELM::about));
+}
+
+void frmVELM::buildToolbar() {
+  QToolBar* bar = addToolBar("Toolbar1");
+  bar->setObjectName("Toolbar1");
+  bar->setMovable(false);
+  bar->setFloatable(false);
+  bar->setIconSize(QSize(16, 16));
+  bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  bar->setFixedHeight(qMax(twipsToPixelsY(kToolbarHeight), 24));
+
+  struct Button {
+    const char* name;
+    const char* hint;
+    ToolbarPicture picture;
+    void (frmVELM::*slot)();
+  };
+  // Positions 1 to 12; a null name is a separator (positions 4, 7 and 11).
+  const Button buttons[12] = {
+      {"tbAdd", "Add Files to Analyser", ToolbarPicture::Add, &frmVELM::addFiles},
+      {"tbRemove", "Remove Selected Files From Analyser", ToolbarPicture::Remove, &frmVELM::removeFiles},
+      {"tbClear", "Clear Analyser Content", ToolbarPicture::Clear, &frmVELM::clearList},
+      {nullptr, nullptr, {}, nullptr},
+      {"tbSave", "Save the Report", ToolbarPicture::Save, &frmVELM::saveReport},
+      {"tbOpen", "Open Analyser Report", ToolbarPicture::Open, &frmVELM::openReport},
+      {nullptr, nullptr, {}, nullptr},
+      {"tbAnalyse", "Analyse", ToolbarPicture::Analyse, &frmVELM::analyse},
+      {"tbStop", "Stop Analyser", ToolbarPicture::Stop, &frmVELM::stop},
+      {"tbExport", "Open Report In Excel", ToolbarPicture::Export, &frmVELM::exportToSpreadsheet},
+      {nullptr, nullptr, {}, nullptr},
+      {"tbAbout", "About Vellmark", ToolbarPicture::About, &frmVELM::about},
+  };
+  for (const Button& b : buttons) {
+    if (!b.name) {
+      bar->addSeparator();
+      continue;
+    }
+    QAction* a = action(b.name, QString::fromLatin1(b.hint), b.slot);
+    a->setIcon(ToolbarIcon(b.picture));
+    a->setToolTip(QString::fromLatin1(b.hint));
+    bar->addAction(a);
+  }
+}
+
+void frmVELM::buildList() {
+  m_list = new AnalyserListView(this);
+  m_list->setObjectName("ListView1");
+  m_model = new AnalyserListModel(m_session.list(), this);
+  m_list->setModel(m_model);
+  for (int c = 0; c < AnalyserListModel::ColumnCount; ++c)
+    m_list->horizontalHeader()->resizeSection(c, twipsToPixelsX(AnalyserListModel::columnWidthTwips(c)));
+  setCentralWidget(m_list);
+  connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmVELM::syncSelection);
+  // Handled after the drop has finished, so a message box never sits inside the drag.
+  connect(m_list, &AnalyserListView::filesDropped, this, &frmVELM::dropFiles, Qt::QueuedConnection);
+}
+
+void frmVELM::buildStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName("sb1");
+  bar->setSizeGripEnabled(true);
+  for (int i = 1; i <= 5; ++i) {
+    auto* panel = new StatusPanel(twipsToPixelsX(kPanels[i].widthTwips), bar);
+    panel->setObjectName(QStringLiteral("sb1Panel%1").arg(i));
+    if (kPanels[i].description) panel->setToolTip(QString::fromLatin1(kPanels[i].description));
+    if (i == 5) panel->setMinimumWidth(twipsToPixelsX(kPanels[i].widthTwips));
+    bar->addWidget(panel, i == 5 ? 1 : 0);
+    m_panels[i] = panel;
+  }
+  bar->setFixedHeight(qMax(twipsToPixelsY(kStatusBarHeight), 22));
+
+  m_progress = new QProgressBar(m_panels[1]);
+  m_progress->setObjectName("ProgressBar1");
+  m_progress->setRange(0, 100);
+  m_progress->setValue(0);
+  m_progress->setTextVisible(false);
+  const int height = qMax(twipsToPixelsY(kProgressHeight), 10);
+  m_progress->setGeometry(twipsToPixelsX(kProgressLeft), qMax(0, (m_panels[1]->sizeHint().height() - height) / 2),
+                          twipsToPixelsX(kProgressWidth), height);
+}
+
+bool frmVELM::onWindowThread() const { return QThread::currentThread() == thread(); }
+
+// --- Window services ---
+
+void frmVELM::setPanelText(int panel, const std::string& text) {
+  if (panel < 2 || panel > 5) return;
+  QString t = FromStd(text);
+  QLabel* label = m_panels[panel];
+  if (onWindowThread()) label->setText(t);
+  else QMetaObject::invokeMethod(label, [label, t] { label->setText(t); }, Qt::QueuedConnection);
+}
+
+void frmVELM::setResultsShown(bool on) { m_list->setAlternatingRowColors(on); }
+
+void frmVELM::yieldToEvents() {
+  // On a reader's thread there is nothing to do: this thread runs its own loop.
+  if (onWindowThread()) QCoreApplication::processEvents();
+}
+
+void frmVELM::showMessage(const std::string& text, MessageIcon icon, const std::string& caption) {
+  QString t = FromStd(text);
+  QString title = caption.empty() ? kTitle : FromStd(caption);
+  auto show = [this, t, icon, title] { m_dialogs.message(this, t, BoxIcon(icon), title); };
+  if (onWindowThread()) show();
+  else QMetaObject::invokeMethod(this, show, Qt::BlockingQueuedConnection);
+}
+
+Answer frmVELM::ask(const std::string& text) {
+  QString t = FromStd(text);
+  bool yes = false;
+  auto ask = [this, t, &yes] { yes = m_dialogs.question(this, t, kTitle); };
+  if (onWindowThread()) ask();
+  else QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
+  return yes ? Answer::Yes : Answer::No;
+}
+
+void frmVELM::setProgress(int value) {
+  QProgressBar* bar = m_progress;
+  if (onWindowThread()) bar->setValue(value);
+  else QMetaObject::invokeMethod(bar, [bar, value] { bar->setValue(value); }, Qt::QueuedConnection);
+}
+
+void frmVELM::redrawList() { m_list->viewport()->update(); }
+
+std::string frmVELM::openFileName(const std::string& filter, const std::string& offered) {
+  QString name = m_dialogs.openFileName(this, QtNameFilters(FromStd(filter)), FromStd(offered));
+  return QFile::encodeName(name).toStdString();
+}
+
+std::string frmVELM::saveFileName(const std::string& filter) {
+  QString name = m_dialogs.saveFileName(this, QtNameFilters(FromStd(filter)));
+  return QFile::encodeName(name).toStdString();
+}
+
+void frmVELM::setBusy(bool busy) {
+  if (busy == m_busy) return;
+  m_busy = busy;
+  if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+  else QApplication::restoreOverrideCursor();
+}
+
+void frmVELM::runReader(const std::function<void()>& call) {
+  // The reader works on its own thread; this one keeps painting and taking Stop.
+  QEventLoop loop;
+  std::exception_ptr failure;
+  std::thread worker([&] {
+    try {
+      call();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  loop.exec();
+  worker.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+// --- Commands ---
+
+void frmVELM::openReport() {
+  if (m_session.analysing()) return;
+  OpenReport(m_session);
+}
+
+void frmVELM::saveReport() {
+  if (m_session.analysing()) return;
+  SaveReport(m_session);
+}
+
+void frmVELM::analyse() {
+  if (m_session.analysing()) return;
+  m_session.RunAnalysis(false);
+}
+
+void frmVELM::reanalyse() {
+  if (m_session.analysing()) return;
+  m_session.RunAnalysis(true);
+}
+
+void frmVELM::stop() { m_session.RequestStop(); }
+
+void frmVELM::exitProgram() {
+  if (m_session.analysing()) return;
+  close();
+}
+
+void frmVELM::addFiles() {
+  if (m_session.analysing()) return;
+  emit addFilesRequested();
+}
+
+void frmVELM::removeFiles() {
+  if (m_session.analysing()) return;
+  syncSelection();
+  m_session.RemoveSelectedEntries();
+}
+
+void frmVELM::clearList() {
+  if (m_session.analysing()) return;
+  m_session.ClearEntries();
+}
+
+void frmVELM::exportToSpreadsheet() {
+  if (m_session.analysing()) return;
+  std::string path = ExportToSpreadsheet(m_session);
+  if (!path.empty()) m_dialogs.openDocument(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
+}
+
+void frmVELM::userManual() { emit userManualRequested(); }
+
+void frmVELM::checkForUpdates() { emit updatesRequested(); }
+
+void frmVELM::about() {
+  if (m_session.analysing()) return;
+  emit aboutRequested();
+}
+
+void frmVELM::dropFiles(const QStringList& paths) {
+  if (m_session.analysing()) return;
+  std::vector<std::string> offered;
+  offered.reserve(static_cast<std::size_t>(paths.size()));
+  for (const QString& p : paths) offered.push_back(QFile::encodeName(p).toStdString());
+  try {
+    m_session.OfferFiles(offered);
+  } catch (...) {
+    // A failed drop gives the pointer back and stops quietly.
+    setBusy(false);
+  }
+}
+
+void frmVELM::syncSelection() {
+  QItemSelectionModel* selection = m_list->selectionModel();
+  AnalyserList& list = m_session.list();
+  for (std::size_t row = 0; row < list.size(); ++row)
+    list.setSelected(row, selection->isRowSelected(static_cast<int>(row), QModelIndex()));
+}
+
+void frmVELM::closeEvent(QCloseEvent* event) {
+  event->accept();
+  if (m_session.analysing()) {
+    // A reader may be busy on its thread and cannot be interrupted: end here.
+    hide();
+    m_exitNow();
+  }
+}
+
+}  // namespace vellmark::ui

@@ -1,0 +1,186 @@
+#include "ui/icons.h"
+
+#include <QFont>
+#include <QHash>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace vellmark::ui {
+
+namespace {
+
+constexpr int kSize = 16;
+
+QPixmap Blank() {
+  QPixmap pixmap(kSize, kSize);
+  pixmap.fill(Qt::transparent);
+  return pixmap;
+}
+
+// A coloured tile with the family's short mark in white.
+QPixmap FamilyTile(const QColor& colour, const QString& mark) {
+  QPixmap pixmap = Blank();
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(colour.darker(150));
+  p.setBrush(colour);
+  p.drawRoundedRect(QRectF(0.5, 0.5, kSize - 1, kSize - 1), 3, 3);
+  QFont font;
+  font.setPixelSize(mark.size() > 1 ? 7 : 11);
+  font.setBold(true);
+  p.setFont(font);
+  p.setPen(Qt::white);
+  p.drawText(QRect(0, 0, kSize, kSize), Qt::AlignCenter, mark);
+  return pixmap;
+}
+
+// A sheet of paper, the base of several toolbar pictures.
+void DrawSheet(QPainter& p) {
+  p.setPen(QColor(90, 90, 90));
+  p.setBrush(Qt::white);
+  p.drawRect(QRectF(2.5, 0.5, 9, 13));
+  p.setPen(QColor(160, 160, 160));
+  for (int y = 4; y <= 10; y += 3) p.drawLine(4, y, 10, y);
+}
+
+void DrawBadge(QPainter& p, const QColor& colour, bool plus) {
+  p.setPen(Qt::NoPen);
+  p.setBrush(colour);
+  p.drawEllipse(QRectF(7.5, 7.5, 8, 8));
+  p.setPen(QPen(Qt::white, 1.6));
+  p.drawLine(QPointF(9.5, 11.5), QPointF(13.5, 11.5));
+  if (plus) p.drawLine(QPointF(11.5, 9.5), QPointF(11.5, 13.5));
+}
+
+QPixmap DrawToolbarPicture(ToolbarPicture picture) {
+  QPixmap pixmap = Blank();
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  switch (picture) {
+    case ToolbarPicture::Add:
+      DrawSheet(p);
+      DrawBadge(p, QColor(30, 150, 50), true);
+      break;
+    case ToolbarPicture::Remove:
+      DrawSheet(p);
+      DrawBadge(p, QColor(200, 40, 40), false);
+      break;
+    case ToolbarPicture::Clear: {
+      // An eraser.
+      QPainterPath eraser;
+      eraser.moveTo(2, 11);
+      eraser.lineTo(9, 3);
+      eraser.lineTo(14, 7);
+      eraser.lineTo(8, 14);
+      eraser.lineTo(4, 14);
+      eraser.closeSubpath();
+      p.setPen(QColor(120, 60, 60));
+      p.setBrush(QColor(235, 130, 140));
+      p.drawPath(eraser);
+      p.drawLine(QPointF(5.5, 7), QPointF(10.5, 11));
+      p.setPen(QColor(90, 90, 90));
+      p.drawLine(1, 15, 15, 15);
+      break;
+    }
+    case ToolbarPicture::Save:
+      // A floppy disk.
+      p.setPen(QColor(30, 50, 110));
+      p.setBrush(QColor(60, 90, 170));
+      p.drawRect(QRectF(1.5, 1.5, 13, 13));
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(4.5, 1.5, 7, 5));
+      p.setBrush(QColor(200, 200, 200));
+      p.drawRect(QRectF(3.5, 9.5, 9, 5));
+      break;
+    case ToolbarPicture::Open:
+      // A folder.
+      p.setPen(QColor(150, 110, 20));
+      p.setBrush(QColor(240, 200, 80));
+      p.drawRect(QRectF(1.5, 4.5, 13, 9));
+      p.drawRect(QRectF(1.5, 2.5, 5, 2));
+      p.setBrush(QColor(250, 220, 120));
+      p.drawRect(QRectF(2.5, 6.5, 12, 7));
+      break;
+    case ToolbarPicture::Analyse:
+      // A magnifying glass over a sheet.
+      DrawSheet(p);
+      p.setPen(QPen(QColor(40, 40, 40), 1.5));
+      p.setBrush(QColor(170, 210, 255, 200));
+      p.drawEllipse(QRectF(6, 6, 6, 6));
+      p.setPen(QPen(QColor(40, 40, 40), 2.2));
+      p.drawLine(QPointF(11.5, 11.5), QPointF(14.5, 14.5));
+      break;
+    case ToolbarPicture::Stop: {
+      // A red octagon.
+      QPolygonF octagon;
+      for (QPointF pt : {QPointF(5, 1), QPointF(11, 1), QPointF(15, 5), QPointF(15, 11), QPointF(11, 15),
+                         QPointF(5, 15), QPointF(1, 11), QPointF(1, 5)})
+        octagon << pt;
+      p.setPen(QColor(120, 0, 0));
+      p.setBrush(QColor(210, 30, 30));
+      p.drawPolygon(octagon);
+      p.setPen(Qt::NoPen);
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(4, 7, 8, 2));
+      break;
+    }
+    case ToolbarPicture::Export:
+      // A green spreadsheet grid.
+      p.setPen(QColor(20, 100, 50));
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(1.5, 1.5, 13, 13));
+      p.setBrush(QColor(30, 130, 70));
+      p.drawRect(QRectF(1.5, 1.5, 13, 3));
+      for (int x = 6; x <= 10; x += 4) p.drawLine(QPointF(x + 0.5, 4.5), QPointF(x + 0.5, 14.5));
+      for (int y = 8; y <= 11; y += 3) p.drawLine(QPointF(1.5, y + 0.5), QPointF(14.5, y + 0.5));
+      break;
+    case ToolbarPicture::About: {
+      p.setPen(QColor(20, 60, 140));
+      p.setBrush(QColor(50, 110, 210));
+      p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+      QFont font("serif");
+      font.setPixelSize(12);
+      font.setBold(true);
+      p.setFont(font);
+      p.setPen(Qt::white);
+      p.drawText(QRect(0, 0, kSize, kSize), Qt::AlignCenter, "i");
+      break;
+    }
+  }
+  return pixmap;
+}
+
+}  // namespace
+
+QIcon FamilyIcon(int index) {
+  // Kept for the life of the process: pixmaps must not outlive the application object
+  // in a static destructor.
+  static auto* cache = new QHash<int, QIcon>;
+  if (index < 1 || index > 8) return {};
+  auto it = cache->find(index);
+  if (it != cache->end()) return *it;
+  struct Look {
+    QColor colour;
+    const char* mark;
+  };
+  // Slots 1 to 8 of the switch family table.
+  static const Look kLooks[9] = {
+      {},
+      {QColor(30, 90, 190), "OC"},   // OCB
+      {QColor(20, 140, 70), "CD"},   // CDOT
+      {QColor(220, 120, 20), "E1"},  // E10B
+      {QColor(130, 60, 170), "AX"},  // AXE
+      {QColor(0, 140, 150), "5E"},   // 5ESS
+      {QColor(180, 40, 50), "EW"},   // EWSD
+      {QColor(20, 100, 50), "42"},   // CDOT42
+      {QColor(130, 130, 130), "?"},  // Unknown
+  };
+  QIcon icon(FamilyTile(kLooks[index].colour, QString::fromLatin1(kLooks[index].mark)));
+  cache->insert(index, icon);
+  return icon;
+}
+
+QIcon ToolbarIcon(ToolbarPicture picture) { return QIcon(DrawToolbarPicture(picture)); }
+
+}  // namespace vellmark::ui

@@ -6,6 +6,8 @@
 #include "cli/list_output.h"
 #include "cli/text_escape.h"
 #include "core/analysis_session.h"
+#include "reports/spreadsheet_export.h"
+#include "reports/text_report.h"
 
 namespace vellmark::cli {
 
@@ -14,6 +16,9 @@ namespace {
 struct AnalyseOptions {
   ListFormat format = ListFormat::Table;
   std::optional<int> year;
+  std::string report;      // -o: the text report to save
+  std::string workbook;    // --xlsx: the spreadsheet to write
+  bool force = false;      // replace existing files
   std::vector<std::string> paths;
 };
 
@@ -55,6 +60,14 @@ std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
       if (ec != std::errc() || end != value.data() + value.size() || year < 1900 || year > 9999)
         return "--year takes a year from 1900 to 9999";
       options.year = year;
+    } else if (name == "-o" || name == "--output") {
+      if (!takeValue() || value.empty()) return name + " needs a file name";
+      options.report = value;
+    } else if (name == "--xlsx") {
+      if (!takeValue() || value.empty()) return "--xlsx needs a file name";
+      options.workbook = value;
+    } else if (name == "--force" && !hasValue) {
+      options.force = true;
     } else {
       return "unknown option: " + arg;
     }
@@ -63,8 +76,7 @@ std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
   return "";
 }
 
-Clock MakeClock(std::optional<int> year) {
-  Clock clock;
+Clock MakeClock(Clock clock, std::optional<int> year) {
   if (year) {
     auto system = clock.now;
     clock.now = [system, y = *year] {
@@ -82,12 +94,15 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
   AnalyseOptions options;
   if (std::string error = ParseOptions(args, options); !error.empty()) {
     io.err << "vellmark-cli analyse: " << error << "\n"
-           << "usage: vellmark-cli analyse [--format table|json|csv] [--year YYYY] PATH...\n";
+           << "usage: vellmark-cli " << kAnalyseUsage << "\n";
     return kExitUsage;
   }
+  // Refused before the pass, so a long run is not wasted on a file that cannot be written.
+  for (const std::string* out : {&options.report, &options.workbook})
+    if (!out->empty() && RefuseToReplace(io.files, *out, options.force, "analyse", io.err)) return kExitFailures;
 
   CliServices services(io.err, io.errIsTerminal);
-  AnalysisSession session(services, io.files, DefaultReaderTable(), MakeClock(options.year));
+  AnalysisSession session(services, io.files, DefaultReaderTable(), MakeClock(io.clock, options.year));
   services.attach(&session);
 
   int status = kExitOk;
@@ -120,7 +135,20 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
     io.err << "stopped: the analysis was interrupted\n";
     status = kExitFailures;
   }
-  PrintList(session, options.format, closing, io.out);
+  const std::tm now = io.clock.now();
+  if (!options.report.empty()) {
+    Status saved = WriteReportFile(io.files, options.report, session.list(), now);
+    if (!saved) {
+      io.err << "vellmark-cli analyse: cannot save " << EscapeForLine(options.report) << ": " << saved.error().reason
+             << "\n";
+      status = kExitFailures;
+    }
+  }
+  if (!options.workbook.empty()) {
+    services.setFileName(options.workbook);
+    if (ExportToSpreadsheet(session).empty()) status = kExitFailures;
+  }
+  PrintList(session, options.format, closing, now, io.out);
   return status;
 }
 

@@ -6,9 +6,11 @@ namespace vellmark::cli {
 
 namespace {
 
-const std::array<Command, 2> kCommands = {{
+const std::array<Command, 4> kCommands = {{
     {"probe", "probe PATH...", ProbeCommand},
-    {"analyse", "analyse [--format table|json|csv] [--year YYYY] PATH...", AnalyseCommand},
+    {"analyse", kAnalyseUsage, AnalyseCommand},
+    {"open", kOpenUsage, OpenCommand},
+    {"export", kExportUsage, ExportCommand},
 }};
 
 void PrintUsage(std::ostream& out) {

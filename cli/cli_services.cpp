@@ -28,11 +28,16 @@ void CliServices::showMessage(const std::string& text, MessageIcon icon, const s
     messages_.push_back(text);
     return;
   }
+  if (icon == MessageIcon::Error) ++errors_;
   clearProgress();
   err_ << caption << ": " << EscapeForLine(text) << "\n";
 }
 
 Answer CliServices::ask(const std::string&) { return Answer::Yes; }
+
+std::string CliServices::openFileName(const std::string&, const std::string&) { return fileName_; }
+
+std::string CliServices::saveFileName(const std::string&) { return fileName_; }
 
 void CliServices::setProgress(int value) {
   progress_ = value;

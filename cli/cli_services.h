@@ -29,10 +29,16 @@ class CliServices : public WindowServices {
   void showMessage(const std::string& text, MessageIcon icon, const std::string& caption) override;
   Answer ask(const std::string& text) override;
   void setProgress(int value) override;
+  // The file dialogs answer with the name given on the command line.
+  std::string openFileName(const std::string& filter, const std::string& offered) override;
+  std::string saveFileName(const std::string& filter) override;
+  void setFileName(std::string name) { fileName_ = std::move(name); }
 
   // Information messages shown since the last call (the refusal, the closing message).
   std::vector<std::string> takeMessages();
   bool interrupted() const { return interrupted_; }
+  // Error messages shown so far.
+  int errors() const { return errors_; }
 
  private:
   void drawProgress();
@@ -46,6 +52,8 @@ class CliServices : public WindowServices {
   int progress_ = 0;
   bool lineDrawn_ = false;
   bool interrupted_ = false;
+  std::string fileName_;
+  int errors_ = 0;
 };
 
 }  // namespace vellmark::cli

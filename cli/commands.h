@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/file_system.h"
+#include "core/reader_contract.h"
 
 namespace vellmark::cli {
 
@@ -15,6 +16,7 @@ struct CliIo {
   std::ostream& err;
   bool errIsTerminal = false;
   FileSystem& files = RealFileSystem();
+  Clock clock = Clock();   // the time report titles show
 };
 
 // Exit statuses.
@@ -32,6 +34,17 @@ struct Command {
 
 int ProbeCommand(const Arguments& args, CliIo& io);
 int AnalyseCommand(const Arguments& args, CliIo& io);
+int OpenCommand(const Arguments& args, CliIo& io);
+int ExportCommand(const Arguments& args, CliIo& io);
+
+// Usage lines, shared by the help text and the commands' own errors.
+inline constexpr const char* kAnalyseUsage =
+    "analyse [--format table|json|csv|vmr] [--year YYYY] [-o FILE.vmr] [--xlsx FILE.xlsx] [--force] PATH...";
+inline constexpr const char* kOpenUsage = "open [--format table|json|csv|vmr] FILE.vmr";
+inline constexpr const char* kExportUsage = "export FILE.vmr -o FILE.xlsx [--force]";
+
+// True (after saying so on err) when `path` exists and --force was not given.
+bool RefuseToReplace(FileSystem& files, const std::string& path, bool force, const char* command, std::ostream& err);
 
 // Runs `vellmark-cli ARGS...` (args without the program name).
 int RunCli(const Arguments& args, CliIo& io);

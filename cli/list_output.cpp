@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/text_escape.h"
+#include "reports/text_report.h"
 
 namespace vellmark::cli {
 
@@ -90,14 +91,17 @@ std::optional<ListFormat> ParseListFormat(std::string_view name) {
   if (name == "table") return ListFormat::Table;
   if (name == "json") return ListFormat::Json;
   if (name == "csv") return ListFormat::Csv;
+  if (name == "vmr") return ListFormat::Vmr;
   return std::nullopt;
 }
 
-void PrintList(const AnalysisSession& session, ListFormat format, const std::string& message, std::ostream& out) {
+void PrintList(const AnalysisSession& session, ListFormat format, const std::string& message, const std::tm& now,
+               std::ostream& out) {
   switch (format) {
     case ListFormat::Json: PrintJson(session, message, out); break;
     case ListFormat::Csv: PrintCsv(session, out); break;
     case ListFormat::Table: PrintTable(session, message, out); break;
+    case ListFormat::Vmr: out << ReportText(session.list(), now); break;
   }
 }
 

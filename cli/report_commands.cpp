@@ -1,0 +1,100 @@
+// open and export: a saved text report loaded the way Open Report loads it, then
+// printed or written as a workbook.
+
+#include "cli/cli_services.h"
+#include "cli/commands.h"
+#include "cli/list_output.h"
+#include "cli/text_escape.h"
+#include "core/analysis_session.h"
+#include "reports/spreadsheet_export.h"
+#include "reports/text_report.h"
+
+namespace vellmark::cli {
+
+namespace {
+
+struct ReportOptions {
+  ListFormat format = ListFormat::Table;
+  std::string report;
+  std::string workbook;
+  bool force = false;
+};
+
+// Parses the options of open (`withOutput` false) or export; an error text, "" on success.
+std::string ParseReportOptions(const Arguments& args, bool withOutput, ReportOptions& options) {
+  bool onlyPaths = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (onlyPaths || arg.empty() || arg[0] != '-' || arg == "-") {
+      if (!options.report.empty()) return "one report file only";
+      options.report = arg;
+    } else if (arg == "--") {
+      onlyPaths = true;
+    } else if (!withOutput && (arg == "--format" || arg.rfind("--format=", 0) == 0)) {
+      std::string value = arg == "--format" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(9);
+      auto format = ParseListFormat(value);
+      if (!format) return "unknown format: " + value;
+      options.format = *format;
+    } else if (withOutput && (arg == "-o" || arg == "--output")) {
+      if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " needs a file name";
+      options.workbook = args[++i];
+    } else if (withOutput && arg == "--force") {
+      options.force = true;
+    } else {
+      return "unknown option: " + arg;
+    }
+  }
+  if (options.report.empty()) return "no report file given";
+  if (withOutput && options.workbook.empty()) return "no -o FILE.xlsx given";
+  return "";
+}
+
+// Opens the report into the session as the window's Open Report does; false when it
+// could not (the reason is already on stderr).
+bool Load(AnalysisSession& session, CliServices& services, const std::string& report) {
+  services.setFileName(report);
+  OpenReport(session);
+  return services.errors() == 0;
+}
+
+}  // namespace
+
+bool RefuseToReplace(FileSystem& files, const std::string& path, bool force, const char* command, std::ostream& err) {
+  if (force) return false;
+  auto status = files.status(path);
+  if (!status || !status->exists) return false;
+  err << "vellmark-cli " << command << ": " << EscapeForLine(path) << " exists; --force replaces it\n";
+  return true;
+}
+
+int OpenCommand(const Arguments& args, CliIo& io) {
+  ReportOptions options;
+  if (std::string error = ParseReportOptions(args, false, options); !error.empty()) {
+    io.err << "vellmark-cli open: " << error << "\nusage: vellmark-cli " << kOpenUsage << "\n";
+    return kExitUsage;
+  }
+  CliServices services(io.err, false);
+  AnalysisSession session(services, io.files, DefaultReaderTable(), io.clock);
+  services.attach(&session);
+  if (!Load(session, services, options.report)) return kExitFailures;
+  PrintList(session, options.format, "", io.clock.now(), io.out);
+  return kExitOk;
+}
+
+int ExportCommand(const Arguments& args, CliIo& io) {
+  ReportOptions options;
+  if (std::string error = ParseReportOptions(args, true, options); !error.empty()) {
+    io.err << "vellmark-cli export: " << error << "\nusage: vellmark-cli " << kExportUsage << "\n";
+    return kExitUsage;
+  }
+  if (RefuseToReplace(io.files, options.workbook, options.force, "export", io.err)) return kExitFailures;
+  CliServices services(io.err, false);
+  AnalysisSession session(services, io.files, DefaultReaderTable(), io.clock);
+  services.attach(&session);
+  if (!Load(session, services, options.report)) return kExitFailures;
+  // The totals panels are empty after an open, so the totals cells are too.
+  services.setFileName(options.workbook);
+  return ExportToSpreadsheet(session).empty() ? kExitFailures : kExitOk;
+}
+
+}  // namespace vellmark::cli

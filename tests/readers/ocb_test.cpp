@@ -7,10 +7,13 @@
 #include "core/analysis_session.h"
 #include "core/fault_injection.h"
 #include "core/memory_file_system.h"
+#include "core/switch_family.h"
 #include "readers/modOCB.h"
+#include "readers/probe.h"
 #include "testdata/ocb.h"
 #include "testdata/reader_harness.h"
 #include "testdata/recording_services.h"
+#include "testdata/samples.h"
 
 namespace vellmark {
 namespace {
@@ -257,6 +260,16 @@ TEST_F(OcbReaderTest, EveryPrefixOfAFileIsReadWithoutFailing) {
       ASSERT_EQ(fresh.finalProgress(), 0) << n;
     }
   }
+}
+
+TEST_F(OcbReaderTest, SamplesAreOcbFilesOfBothLayouts) {
+  auto samples = testdata::OcbSamples();
+  ASSERT_EQ(samples.size(), 2u);
+  for (const auto& sample : samples) {
+    EXPECT_EQ(ProbeHead(sample.bytes.data(), sample.bytes.size()), kFamilyOcb) << sample.name;
+    EXPECT_NO_THROW(read(sample.bytes)) << sample.name;
+  }
+  EXPECT_EQ(harness.memory.ocbBase, 928u);  // the second sample is layout B
 }
 
 TEST_F(OcbReaderTest, CliReportsOcbFilesAsJson) {

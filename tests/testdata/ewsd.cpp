@@ -137,7 +137,8 @@ std::vector<SampleFile> EwsdSamples() {
   }
 
   // Around midnight into 1 May 2026 on a newer exchange: a header digit field before
-  // the packages, package 138 after the date on some records, 64-byte items between.
+  // the packages, package 138 after the date on some records (the last one too),
+  // 64-byte and 32-byte items between.
   std::vector<Bytes> night;
   stamps = EwsdStamps(36, {26, 4, 30, 23, 31, 40}, 97);
   for (std::size_t i = 0; i < stamps.size(); ++i) {
@@ -149,7 +150,7 @@ std::vector<SampleFile> EwsdSamples() {
     EwsdRecord record = EwsdCall(s, "09" + std::to_string(812000000 + i * 4099));
     record.packagesAt8 = false;
     record.headerDigits = "33" + std::to_string(24600000 + i);
-    if (i % 3 == 1) record.packages.insert(record.packages.begin() + 1, EwsdFixedPackage(138, 6));
+    if (i % 3 == 2) record.packages.insert(record.packages.begin() + 1, EwsdFixedPackage(138, 6));
     night.push_back(EwsdRecordBytes(record));
     if (i % 9 == 4) night.push_back(EwsdItem(0x7B));
     if (i % 10 == 7) night.push_back(EwsdItem(0x02));

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QResizeEvent>
 #include <QStatusBar>
 #include <QThread>
 #include <QToolBar>
@@ -47,15 +48,19 @@ constexpr int kProgressHeight = 200;
 struct PanelLayout {
   const char* description;
   int widthTwips;
+  // What a panel keeps when the window is too narrow for all the widths: the panels
+  // together are wider than the window's design width, and every total must stay
+  // readable; the progress bar gives way with panel 1.
+  int minimumTwips;
 };
-// Panels 1 to 5; panel 5 takes what is left but no less than its width.
+// Panels 1 to 5; panel 5 takes what is left.
 const PanelLayout kPanels[6] = {
-    {nullptr, 0},
-    {"Analyser Progress", 5292},
-    {"Total Valid Data Files", 882},
-    {"Total Valid Data File Size", 2540},
-    {"Total Records ", 2540},
-    {nullptr, 2540},
+    {nullptr, 0, 0},
+    {"Analyser Progress", 5292, 1500},
+    {"Total Valid Data Files", 882, 600},
+    {"Total Valid Data File Size", 2540, 1200},
+    {"Total Records ", 2540, 1200},
+    {nullptr, 5741, 2540},
 };
 
 // A status bar panel that asks for its width but gives way when the window is narrow.
@@ -70,8 +75,31 @@ class StatusPanel : public QLabel {
   QSize sizeHint() const override { return {m_width, QLabel::sizeHint().height()}; }
   QSize minimumSizeHint() const override { return {minimumWidth(), QLabel::minimumSizeHint().height()}; }
 
+  // Panel 1 carries the progress bar: at its left, its full width when there is room.
+  void carry(QProgressBar* bar, int left, int width, int height) {
+    m_bar = bar;
+    m_barLeft = left;
+    m_barWidth = width;
+    m_barHeight = height;
+    placeBar();
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    placeBar();
+  }
+
  private:
+  void placeBar() {
+    if (!m_bar) return;
+    const int width = qMax(0, qMin(m_barWidth, this->width() - 2 * m_barLeft));
+    m_bar->setGeometry(m_barLeft, qMax(0, (height() - m_barHeight) / 2), width, m_barHeight);
+  }
+
   int m_width;
+  QProgressBar* m_bar = nullptr;
+  int m_barLeft = 0, m_barWidth = 0, m_barHeight = 0;
 };
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
@@ -205,24 +233,25 @@ void frmVELM::buildStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setObjectName("sb1");
   bar->setSizeGripEnabled(true);
+  StatusPanel* first = nullptr;
   for (int i = 1; i <= 5; ++i) {
     auto* panel = new StatusPanel(twipsToPixelsX(kPanels[i].widthTwips), bar);
     panel->setObjectName(QStringLiteral("sb1Panel%1").arg(i));
     if (kPanels[i].description) panel->setToolTip(QString::fromLatin1(kPanels[i].description));
-    if (i == 5) panel->setMinimumWidth(twipsToPixelsX(kPanels[i].widthTwips));
+    panel->setMinimumWidth(twipsToPixelsX(kPanels[i].minimumTwips));
     bar->addWidget(panel, i == 5 ? 1 : 0);
     m_panels[i] = panel;
+    if (i == 1) first = panel;
   }
   bar->setFixedHeight(qMax(twipsToPixelsY(kStatusBarHeight), 22));
 
-  m_progress = new QProgressBar(m_panels[1]);
+  m_progress = new QProgressBar(first);
   m_progress->setObjectName("ProgressBar1");
   m_progress->setRange(0, 100);
   m_progress->setValue(0);
   m_progress->setTextVisible(false);
-  const int height = qMax(twipsToPixelsY(kProgressHeight), 10);
-  m_progress->setGeometry(twipsToPixelsX(kProgressLeft), qMax(0, (m_panels[1]->sizeHint().height() - height) / 2),
-                          twipsToPixelsX(kProgressWidth), height);
+  first->carry(m_progress, twipsToPixelsX(kProgressLeft), twipsToPixelsX(kProgressWidth),
+               qMax(twipsToPixelsY(kProgressHeight), 10));
 }
 
 bool frmVELM::onWindowThread() const { return QThread::currentThread() == thread(); }

@@ -238,6 +238,14 @@ void FrmVelmTest::listColumnsAndStatusPanelsUseTwipWidths() {
   for (int c = 0; c < 7; ++c) QCOMPARE(view->horizontalHeader()->sectionSize(c), qRound(twips[c] * perTwip));
   auto* progress = m_window->findChild<QProgressBar*>("ProgressBar1");
   QCOMPARE(progress->width(), qRound(2980 * perTwip));
+
+  // Wide enough for every panel: each gets its own width, panel 5 what is left.
+  m_window->resize(qRound(16000 * perTwip), m_window->height());
+  QCoreApplication::processEvents();
+  const int panelTwips[] = {5292, 882, 2540, 2540};
+  for (int i = 1; i <= 4; ++i)
+    QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("sb1Panel%1").arg(i))->width(), qRound(panelTwips[i - 1] * perTwip));
+  QVERIFY(m_window->findChild<QLabel*>("sb1Panel5")->width() >= qRound(2540 * perTwip));
 }
 
 void FrmVelmTest::resizingStopsAtTheMinimum() {
@@ -252,6 +260,16 @@ void FrmVelmTest::resizingStopsAtTheMinimum() {
   auto* view = m_window->findChild<QTableView*>("ListView1");
   QCOMPARE(view->width(), m_window->width());
   QCOMPARE(m_window->statusBar()->width(), m_window->width());
+
+  // At the minimum every panel stays on screen, panel 5 at least 2540 twips wide.
+  m_window->resize(minimum);
+  QCoreApplication::processEvents();
+  auto* last = m_window->findChild<QLabel*>("sb1Panel5");
+  QVERIFY(last->width() >= m_window->twipsToPixelsX(2540));
+  QVERIFY(last->geometry().right() < m_window->statusBar()->width());
+  for (int i = 1; i <= 4; ++i) QVERIFY(m_window->findChild<QLabel*>(QStringLiteral("sb1Panel%1").arg(i))->width() > 30);
+  auto* progress = m_window->findChild<QProgressBar*>("ProgressBar1");
+  QVERIFY(progress->geometry().right() < progress->parentWidget()->width());
 }
 
 void FrmVelmTest::commandsActWhenIdle() {

@@ -8,17 +8,15 @@
 
 namespace vellmark::ui {
 
-namespace {
-
 // Dialogs belong to the window's thread; a reader's thread must hand them over.
-void AssertWindowThread() {
-  Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
+void DialogSeam::checkThread() {
+  if (QThread::currentThread() == QCoreApplication::instance()->thread()) return;
+  ++wrongThreadCalls;
+  Q_ASSERT(!"dialog shown off the window's thread");
 }
 
-}  // namespace
-
 void DialogSeam::message(QWidget* parent, const QString& text, QMessageBox::Icon icon, const QString& title) {
-  AssertWindowThread();
+  checkThread();
   messages.append({text, icon, title});
   if (m_scripted) return;
   QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
@@ -26,7 +24,7 @@ void DialogSeam::message(QWidget* parent, const QString& text, QMessageBox::Icon
 }
 
 bool DialogSeam::question(QWidget* parent, const QString& text, const QString& title) {
-  AssertWindowThread();
+  checkThread();
   messages.append({text, QMessageBox::Question, title});
   if (m_scripted) return !m_answers.isEmpty() && m_answers.dequeue() == QMessageBox::Yes;
   QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
@@ -34,14 +32,14 @@ bool DialogSeam::question(QWidget* parent, const QString& text, const QString& t
 }
 
 QString DialogSeam::openFileName(QWidget* parent, const QString& filter, const QString& offered) {
-  AssertWindowThread();
+  checkThread();
   fileDialogs.append("open " + filter);
   if (m_scripted) return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
   return QFileDialog::getOpenFileName(parent, QString(), offered, filter);
 }
 
 QString DialogSeam::saveFileName(QWidget* parent, const QString& filter) {
-  AssertWindowThread();
+  checkThread();
   fileDialogs.append("save " + filter);
   if (m_scripted) return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
   QFileDialog dialog(parent);

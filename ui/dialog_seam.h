@@ -41,8 +41,11 @@ class DialogSeam {
   QList<Shown> messages;        // message boxes shown, questions included
   QStringList fileDialogs;      // "open <filter>" or "save <filter>"
   QList<QUrl> openedDocuments;
+  int wrongThreadCalls = 0;     // calls made off the window's thread (a fault)
 
  private:
+  void checkThread();
+
   bool m_scripted = false;
   QQueue<QMessageBox::StandardButton> m_answers;   // No when empty
   QQueue<QString> m_fileNames;                     // "" (cancel) when empty

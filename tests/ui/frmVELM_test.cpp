@@ -1,6 +1,7 @@
 // The main window, driven as a user would: menus, toolbar, drops, Stop during a pass.
 // Message boxes and file dialogs are answered through the window's dialog seam.
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
@@ -83,6 +84,7 @@ class FrmVelmTest : public QObject {
 
   std::unique_ptr<testdata::TempDir> m_dir;
   std::unique_ptr<frmVELM> m_window;
+  std::unique_ptr<QAbstractItemModelTester> m_tester;
   int m_exitCalls = 0;
 };
 
@@ -93,12 +95,16 @@ void FrmVelmTest::init() {
   m_window->dialogs().setScripted(true);
   m_exitCalls = 0;
   m_window->setExitNow([this] { ++m_exitCalls; });
+  m_tester = std::make_unique<QAbstractItemModelTester>(m_window->model(),
+                                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
   m_window->show();
   QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
 void FrmVelmTest::cleanup() {
   Gate().release = true;
+  QCOMPARE(m_window->dialogs().wrongThreadCalls, 0);
+  m_tester.reset();
   m_window.reset();
   m_dir.reset();
 }

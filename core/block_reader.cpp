@@ -6,7 +6,12 @@
 namespace vellmark {
 
 BlockReader::BlockReader(InputFile& file, std::uint8_t fill, std::size_t blockSize)
-    : file_(file), fill_(fill), size_(file.size()), buffer_(std::max<std::size_t>(blockSize, 64)) {}
+    : file_(file),
+      fill_(fill),
+      size_(file.size()),
+      // A small file needs no more buffer than its length: a reader opening many short
+      // files should not clear a whole block for each.
+      buffer_(std::max<std::size_t>(static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, size_)), 64)) {}
 
 Result<ByteView> BlockReader::view(std::uint64_t offset, std::size_t n) {
   n = std::min(n, buffer_.size());

@@ -136,7 +136,11 @@ frmVELM::frmVELM(FileSystem& files, ReaderTable readers, QWidget* parent)
          menuBar()->sizeHint().height() + twipsToPixelsY(kToolbarHeight + kListHeight + kStatusBarHeight));
 }
 
-frmVELM::~frmVELM() = default;
+frmVELM::~frmVELM() {
+  // The view and the model refer to the session's list: they go before the session.
+  delete m_list;
+  delete m_model;
+}
 
 int frmVELM::twipsToPixelsX(int twips) const { return qRound(twips * logicalDpiX() / 1440.0); }
 int frmVELM::twipsToPixelsY(int twips) const { return qRound(twips * logicalDpiY() / 1440.0); }

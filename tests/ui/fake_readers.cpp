@@ -59,6 +59,15 @@ ReaderResult ReadAxe(const std::string&, ReaderContext&) {
   throw ReaderError(ReadFailure::Corrupt, kFakeFailure);
 }
 
+// Shows the reader's own message box, as the EWSD reader does for a package it does
+// not know, then reads on.
+ReaderResult ReadE10b(const std::string& path, ReaderContext& ctx) {
+  Begin();
+  ctx.message(kFakeMessage, "E10B");
+  ++g_gate.finished;
+  return FakeResult(SizeOf(path, ctx));
+}
+
 testdata::Bytes First(const std::vector<testdata::SampleFile>& samples) {
   if (samples.empty()) throw std::logic_error("no sample");
   return samples.front().bytes;
@@ -83,12 +92,13 @@ std::string FakeResult(std::uint64_t size) {
 }
 
 ReaderTable FakeReaders() {
-  return {{"OCB", ReadOcb}, {"EWSD", ReadEwsd}, {"CDOT", ReadCdot}, {"AXE", ReadAxe}};
+  return {{"OCB", ReadOcb}, {"EWSD", ReadEwsd}, {"CDOT", ReadCdot}, {"AXE", ReadAxe}, {"E10B", ReadE10b}};
 }
 
 testdata::Bytes OcbFile() { return First(testdata::OcbSamples()); }
 testdata::Bytes EwsdFile() { return First(testdata::EwsdSamples()); }
 testdata::Bytes CdotFile() { return First(testdata::CdotSamples()); }
 testdata::Bytes AxeFile() { return First(testdata::AxeSamples()); }
+testdata::Bytes E10bFile() { return First(testdata::E10bSamples()); }
 
 }  // namespace vellmark::ui::test

@@ -30,14 +30,16 @@ ReaderGate& Gate();
 std::string FakeResult(std::uint64_t size);
 
 // "OCB": gated, never polls. "EWSD": gated, polls. "CDOT": reads at once.
-// "AXE": fails with kFakeFailure.
+// "AXE": fails with kFakeFailure. "E10B": shows kFakeMessage, then reads at once.
 ReaderTable FakeReaders();
 inline constexpr const char* kFakeFailure = "record 3 at offset 96: length 0";
+inline constexpr const char* kFakeMessage = "Unknown package 64 in record 12";
 
 // Sample files of the families above, from the test-data library.
 testdata::Bytes OcbFile();
 testdata::Bytes EwsdFile();
 testdata::Bytes CdotFile();
 testdata::Bytes AxeFile();
+testdata::Bytes E10bFile();
 
 }  // namespace vellmark::ui::test

@@ -65,6 +65,7 @@ class FrmVelmTest : public QObject {
   void duplicateRowsAreRedAndBold();
   void resultsShownSwitchesAlternatingRows();
   void failedReaderShowsItsReasonAsTooltip();
+  void readerMessageIsShownWhileTheReaderWaits();
   void reportsGoThroughTheFileDialogs();
   void exportOpensTheWorkbook();
   void closingDuringAPassEndsAtOnce();
@@ -511,6 +512,20 @@ void FrmVelmTest::failedReaderShowsItsReasonAsTooltip() {
   QCOMPARE(cell(0, 3), QString("Invalid  File"));
   QCOMPARE(m_window->model()->index(0, 0).data(Qt::ToolTipRole).toString(), QString(ui::test::kFakeFailure));
   QVERIFY(!m_window->model()->index(1, 0).data(Qt::ToolTipRole).isValid());
+}
+
+void FrmVelmTest::readerMessageIsShownWhileTheReaderWaits() {
+  drop({add("e.dat", ui::test::E10bFile())});
+  QCOMPARE(cell(0, 2), QString("E10B"));
+  click("tbAnalyse");
+  const auto& messages = m_window->dialogs().messages;
+  QCOMPARE(messages.size(), 2);
+  QCOMPARE(messages[0].text, QString(ui::test::kFakeMessage));
+  QCOMPARE(messages[0].icon, QMessageBox::Critical);
+  QCOMPARE(messages[0].title, QString("E10B"));
+  QCOMPARE(messages[1].text, kOver);
+  QCOMPARE(cell(0, 5), QString::number(ui::test::E10bFile().size()));
+  QVERIFY(Gate().offWindowThread);
 }
 
 void FrmVelmTest::reportsGoThroughTheFileDialogs() {

@@ -191,9 +191,8 @@ TEST(CdotReader, SamplesProbeAsCdotAndRead) {
 }
 
 TEST(CdotReader, EveryPrefixCountsLikeTheWalk) {
-  std::vector<Bytes> files;
-  for (auto& s : testdata::CdotSamples()) files.push_back(s.bytes);
-  for (const auto& file : files) {
+  auto samples = testdata::CdotSamples();   // the one with an end mark and the cut one
+  for (const Bytes& file : {samples[1].bytes, samples[2].bytes}) {
     for (std::size_t len = 0; len <= file.size(); ++len) {
       Bytes prefix(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(len));
       ASSERT_EQ(CountOf(prefix), std::to_string(ModelCount(prefix))) << "prefix of " << len << " bytes";

@@ -232,9 +232,9 @@ TEST(E10bReader, SamplesProbeAsE10bAndRead) {
 }
 
 TEST(E10bReader, EveryPrefixReadsOnlyItsWholeBlocks) {
-  std::vector<Bytes> files;
-  for (auto& s : testdata::E10bSamples()) files.push_back(s.bytes);
-  files.push_back(E10bFile({Sequences({5, 0, 6, 7}), Sequences({0, 0, 1, 30, 31})}));
+  Bytes brokenChain = E10bFile({Sequences({5, 0, 6, 7}), Sequences({0, 0, 1, 30, 31})});
+  brokenChain.resize(brokenChain.size() + 100, 0x01);
+  std::vector<Bytes> files{testdata::E10bSamples().back().bytes, brokenChain};
   for (const auto& file : files) {
     std::vector<ReaderResult> byBlocks;
     for (std::size_t n = 0; n * 2048 <= file.size(); ++n)

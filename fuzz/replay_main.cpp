@@ -6,7 +6,7 @@
 // Each seed file (PATH or the files under a PATH folder) is run whole, then cut short:
 // at every length when it is at most 4 KiB, else at 64 lengths that take in the record
 // and block boundaries START + k * STRIDE and one byte either side of them. Then N
-// copies of it (32 by default) with a few bytes changed, from a fixed random sequence,
+// copies of it (256 by default) with a few bytes changed, from a fixed random sequence,
 // so every run feeds the same inputs. Every input sits in a buffer of exactly its size,
 // so a sanitizer sees a read one byte past it.
 
@@ -36,7 +36,7 @@ struct Stride {
 
 struct Options {
   std::vector<Stride> strides;
-  unsigned mutations = 32;
+  unsigned mutations = 256;
   bool trace = false;
 };
 

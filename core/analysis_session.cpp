@@ -129,6 +129,14 @@ void AnalysisSession::RunAnalysis(bool reanalyseAll) {
   duplicatesFound_ = false;
   analysing_ = true;
   stopRequested_ = false;
+  // Whatever happens, the window must not stay locked in the running state.
+  struct PassEnd {
+    AnalysisSession& s;
+    ~PassEnd() {
+      s.analysing_ = false;
+      s.stopRequested_ = false;
+    }
+  } passEnd{*this};
 
   const std::size_t count = list_.size();
   for (std::size_t row = 0; row < count && row < list_.size(); ++row) {
@@ -186,6 +194,9 @@ void AnalysisSession::analyseEntry(std::size_t row) {
     } catch (const std::exception& e) {
       failure = ReadFailure::Corrupt;
       reason = e.what();
+    } catch (...) {
+      failure = ReadFailure::Corrupt;
+      reason = "unexpected failure while reading";
     }
     if (failure != ReadFailure::None) context.setProgress(0);
   });

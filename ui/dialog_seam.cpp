@@ -45,11 +45,15 @@ QString DialogSeam::saveFileName(QWidget* parent, const QString& filter) {
   QFileDialog dialog(parent);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(filter);
-  // The report code asks its own overwrite question.
-  dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  // A name typed without an extension gets the first filter's: "report" -> "report.vmr".
-  static const QRegularExpression firstSuffix(R"(\(\*\.(\w+))");
-  if (auto m = firstSuffix.match(filter); m.hasMatch()) dialog.setDefaultSuffix(m.captured(1));
+  if (filter.contains("*.vmr")) {
+    // The report code asks its own overwrite question, and a report name typed without
+    // an extension is used as typed.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  } else {
+    // Other files (the workbook) get the filter's extension and Qt's own question.
+    static const QRegularExpression firstSuffix(R"(\(\*\.(\w+))");
+    if (auto m = firstSuffix.match(filter); m.hasMatch()) dialog.setDefaultSuffix(m.captured(1));
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first();
 }

@@ -238,6 +238,15 @@ TEST_F(SessionTest, AFailingReaderMarksItsEntryAndThePassGoesOn) {
 
   s.RunAnalysis(true);  // failing again keeps the failure
   EXPECT_EQ(s.list().at(0).failure, ReadFailure::Read);
+
+  // Even a reader that throws something unexpected fails only its own entry.
+  AnalysisSession odd(services, RealFileSystem(),
+                      ReaderTable{{"ODD", [](const std::string&, ReaderContext&) -> ReaderResult { throw 42; }}});
+  odd.list().append(Entry("odd", "ODD"));
+  odd.RunAnalysis(false);
+  EXPECT_EQ(odd.list().at(0).start, kInvalid);
+  EXPECT_EQ(odd.list().at(0).failure, ReadFailure::Corrupt);
+  EXPECT_FALSE(odd.analysing());
 }
 
 // Readers that press Stop themselves, as a window event would during the read.

@@ -31,16 +31,24 @@ class DialogSeam {
   QString saveFileName(QWidget* parent, const QString& filter);
   // Opens a document with the desktop's default program.
   void openDocument(const QUrl& url);
+  // Opens a local file with the desktop's default program; false when the desktop
+  // could not (no program for its type, or the file went away).
+  bool openLocalDocument(const QString& path);
+  // Starts a program in a window of its own; false when it could not be started.
+  bool startProgram(const QString& program);
 
   // Test hooks.
   void setScripted(bool on) { m_scripted = on; }
   bool scripted() const { return m_scripted; }
   void setNextAnswer(QMessageBox::StandardButton answer) { m_answers.enqueue(answer); }
   void setNextFileName(const QString& name) { m_fileNames.enqueue(name); }
+  // What the next openLocalDocument or startProgram reports; true when empty.
+  void setNextShellResult(bool ok) { m_shellResults.enqueue(ok); }
 
   QList<Shown> messages;        // message boxes shown, questions included
   QStringList fileDialogs;      // "open <filter>" or "save <filter>"
   QList<QUrl> openedDocuments;
+  QStringList startedPrograms;
   int wrongThreadCalls = 0;     // calls made off the window's thread (a fault)
 
  private:
@@ -49,6 +57,7 @@ class DialogSeam {
   bool m_scripted = false;
   QQueue<QMessageBox::StandardButton> m_answers;   // No when empty
   QQueue<QString> m_fileNames;                     // "" (cancel) when empty
+  QQueue<bool> m_shellResults;
 };
 
 // "Report files (*.vmr)|*.vmr| All Files (*.*)|*.*" -> "Report files (*.vmr);;All Files (*)".

@@ -25,6 +25,9 @@
 #include "reports/text_report.h"
 #include "ui/analyser_list_model.h"
 #include "ui/analyser_list_view.h"
+#include "ui/frmAbout.h"
+#include "ui/frmOpen.h"
+#include "ui/help_commands.h"
 #include "ui/icons.h"
 
 
@@ -130,6 +133,12 @@ frmVELM::frmVELM(FileSystem& files, ReaderTable readers, QWidget* parent)
   buildToolbar();
   buildList();
   buildStatusBar();
+
+  // The commands' guards have run when these are emitted.
+  connect(this, &frmVELM::addFilesRequested, this, &frmVELM::showAddFilesDialog);
+  connect(this, &frmVELM::aboutRequested, this, &frmVELM::showAboutBox);
+  connect(this, &frmVELM::userManualRequested, this, [this] { OpenUserManual(m_dialogs, this); });
+  connect(this, &frmVELM::updatesRequested, this, [this] { OpenUpdatesPage(m_dialogs); });
 
   setMinimumSize(twipsToPixelsX(kMinimumWidth), twipsToPixelsY(kMinimumHeight));
   resize(twipsToPixelsX(kClientWidth),
@@ -394,6 +403,23 @@ void frmVELM::checkForUpdates() { emit updatesRequested(); }
 void frmVELM::about() {
   if (m_session.analysing()) return;
   emit aboutRequested();
+}
+
+void frmVELM::showAddFilesDialog() {
+  // Created once and kept: its folder, rows and selection outlive each use.
+  if (!m_open) m_open = new frmOpen(*this);
+  m_open->show();
+  m_open->raise();
+  m_open->activateWindow();
+}
+
+frmAbout* frmVELM::aboutBox() const { return m_about.data(); }
+
+void frmVELM::showAboutBox() {
+  if (!m_about) m_about = new frmAbout(m_dialogs, this);
+  m_about->show();
+  m_about->raise();
+  m_about->activateWindow();
 }
 
 void frmVELM::dropFiles(const QStringList& paths) {

@@ -5,6 +5,7 @@
 // asks of the window (progress, questions, messages) is carried over to this thread.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <functional>
 
@@ -22,6 +23,8 @@ namespace vellmark::ui {
 
 class AnalyserListModel;
 class AnalyserListView;
+class frmAbout;
+class frmOpen;
 
 class frmVELM : public QMainWindow, public WindowServices {
   Q_OBJECT
@@ -33,6 +36,9 @@ class frmVELM : public QMainWindow, public WindowServices {
   AnalysisSession& session() { return m_session; }
   AnalyserListModel* model() const { return m_model; }
   DialogSeam& dialogs() { return m_dialogs; }
+  // The Add Files dialog once it has been shown; the About box while it is open.
+  frmOpen* addFilesDialog() const { return m_open; }
+  frmAbout* aboutBox() const;
 
   // What closing the window during a pass does: end the process at once, since a
   // reader may still be busy on its worker thread. Tests replace it.
@@ -88,6 +94,8 @@ class frmVELM : public QMainWindow, public WindowServices {
   void buildList();
   void buildStatusBar();
   QAction* action(const char* name, const QString& caption, void (frmVELM::*slot)());
+  void showAddFilesDialog();
+  void showAboutBox();
   void syncSelection();
   bool onWindowThread() const;
 
@@ -99,6 +107,8 @@ class frmVELM : public QMainWindow, public WindowServices {
   QLabel* m_panels[6] = {};
   bool m_busy = false;
   std::function<void()> m_exitNow;
+  frmOpen* m_open = nullptr;
+  QPointer<frmAbout> m_about;
 };
 
 }  // namespace vellmark::ui

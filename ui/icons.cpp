@@ -183,4 +183,68 @@ QIcon FamilyIcon(int index) {
 
 QIcon ToolbarIcon(ToolbarPicture picture) { return QIcon(DrawToolbarPicture(picture)); }
 
+QPixmap ApplicationPicture(int size) {
+  // A sheet of call records under a magnifying glass, one record marked red as a
+  // duplicate: what the program does, on the navy of its toolbar pictures.
+  QPixmap pixmap(size, size);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QColor navyTop(34, 74, 140), navyBottom(18, 44, 92), amber(244, 166, 35);
+  if (size < 24) {
+    // Too small for detail: fewer, pixel-aligned strokes.
+    p.scale(size / 16.0, size / 16.0);
+    QLinearGradient ground(0, 0, 0, 16);
+    ground.setColorAt(0, navyTop);
+    ground.setColorAt(1, navyBottom);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ground);
+    p.drawRoundedRect(QRectF(0, 0, 16, 16), 3, 3);
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(2, 2, 9, 11));
+    p.setBrush(QColor(140, 155, 180));
+    p.drawRect(QRectF(3, 4, 7, 1));
+    p.drawRect(QRectF(3, 10, 5, 1));
+    p.setBrush(QColor(210, 40, 40));
+    p.drawRect(QRectF(3, 7, 7, 1));
+    p.setPen(QPen(amber, 1.6));
+    p.setBrush(QColor(255, 255, 255, 90));
+    p.drawEllipse(QPointF(10, 10), 3, 3);
+    p.setPen(QPen(amber, 2.2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(12.3, 12.3), QPointF(14.6, 14.6));
+    return pixmap;
+  }
+  p.scale(size / 64.0, size / 64.0);
+  QLinearGradient ground(0, 0, 0, 64);
+  ground.setColorAt(0, navyTop);
+  ground.setColorAt(1, navyBottom);
+  p.setPen(QPen(QColor(12, 30, 64), 1.5));
+  p.setBrush(ground);
+  p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+  // The record sheet.
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0, 0, 0, 60));
+  p.drawRoundedRect(QRectF(12, 11, 32, 42), 3, 3);
+  p.setBrush(Qt::white);
+  p.drawRoundedRect(QRectF(10, 9, 32, 42), 3, 3);
+  for (int row = 0; row < 5; ++row) {
+    const qreal y = 16 + row * 7;
+    p.setBrush(row == 2 ? QColor(210, 40, 40) : QColor(150, 165, 190));
+    p.drawRoundedRect(QRectF(15, y, row == 4 ? 14 : 22, 3), 1.5, 1.5);
+  }
+  // The magnifying glass.
+  p.setPen(QPen(amber, 5));
+  p.setBrush(QColor(200, 225, 255, 110));
+  p.drawEllipse(QPointF(41, 40), 10, 10);
+  p.setPen(QPen(amber, 7, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(49, 48), QPointF(56, 55));
+  return pixmap;
+}
+
+QIcon ApplicationIcon() {
+  QIcon icon;
+  for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(ApplicationPicture(size));
+  return icon;
+}
+
 }  // namespace vellmark::ui

@@ -4,6 +4,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -328,6 +329,13 @@ void FrmVelmTest::commandsDuringAPassDoNothing() {
   QSignalSpy manualSpy(m_window.get(), &frmVELM::userManualRequested);
   QSignalSpy updatesSpy(m_window.get(), &frmVELM::updatesRequested);
   m_window->dialogs().setNextFileName(m_dir->file("report.vmr").c_str());
+  // User Manual opens velm.pdf from the current folder, also during a pass.
+  struct CurrentFolder {
+    QString old = QDir::currentPath();
+    ~CurrentFolder() { QDir::setCurrent(old); }
+  } restore;
+  QDir::setCurrent(QString::fromStdString(m_dir->path()));
+  m_dir->write("velm.pdf", "%PDF-1.4\n");
 
   analyseWith([&] {
     QVERIFY(m_window->session().analysing());
@@ -355,6 +363,7 @@ void FrmVelmTest::commandsDuringAPassDoNothing() {
     QCOMPARE(aboutSpy.size(), 0);
     QCOMPARE(manualSpy.size(), 1);
     QCOMPARE(updatesSpy.size(), 1);
+    QCOMPARE(m_window->dialogs().openedDocuments.size(), 2);
   });
 
   QVERIFY(!m_window->session().analysing());

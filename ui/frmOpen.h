@@ -1,0 +1,75 @@
+#pragma once
+// The Add Files dialog: a drive list, the folder tree of the chosen drive, and the
+// regular files of the chosen folder as numbered rows with their sizes. The selected
+// rows go to the analyser list through the session, as dropped files do. Created on
+// first use and afterwards only hidden and shown, so folder, rows and selection stay.
+
+#include <QDialog>
+#include <QHash>
+#include <QString>
+#include <cstdint>
+
+class QComboBox;
+class QFileSystemModel;
+class QLabel;
+class QModelIndex;
+class QPushButton;
+class QTreeView;
+class QTreeWidget;
+
+namespace vellmark::ui {
+
+class frmVELM;
+
+// "No" column: the row number right-aligned in 7 characters.
+QString RowNumberText(int number);
+// "Size" column: bytes / 1024 + 0.5, half to even, + " KB" (a part of a KB counts up,
+// unlike the main list's size).
+QString OpenDialogSizeText(std::uint64_t bytes);
+// "File Name" column: the folder, one "/" and the name.
+QString FullPath(const QString& folder, const QString& name);
+
+class frmOpen : public QDialog {
+  Q_OBJECT
+ public:
+  explicit frmOpen(frmVELM& window, const QString& startFolder = QString());
+
+  QString folder() const { return m_folder; }
+  // The mount points offered in the drive list.
+  QStringList drives() const;
+
+ public slots:
+  // Moves the folder tree to a folder; the rows are refilled when it differs.
+  void setFolder(const QString& folder);
+  // Drive1_Change: moves to the drive's last folder, or says why it cannot.
+  void chooseDrive(const QString& root);
+  // Command1_Click: hides the dialog and adds the selected rows' files.
+  void addSelected();
+  // Command2_Click.
+  void cancel();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void fillDrives();
+  void folderChosen(const QModelIndex& index);
+  void refillRows();
+  QString driveOf(const QString& folder) const;
+  void showDrive(const QString& root);
+  void driveActivated(int item);
+
+  frmVELM& m_window;
+  QComboBox* m_drives = nullptr;
+  QTreeView* m_tree = nullptr;
+  QFileSystemModel* m_dirs = nullptr;
+  QTreeWidget* m_rows = nullptr;
+  QLabel* m_folderLabel = nullptr;
+  QPushButton* m_add = nullptr;
+  QPushButton* m_cancel = nullptr;
+  QString m_folder;
+  QString m_drive;
+  QHash<QString, QString> m_lastFolderOnDrive;
+};
+
+}  // namespace vellmark::ui

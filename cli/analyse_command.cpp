@@ -4,6 +4,7 @@
 #include "cli/cli_services.h"
 #include "cli/commands.h"
 #include "cli/list_output.h"
+#include "cli/parallel_reads.h"
 #include "cli/text_escape.h"
 #include "core/analysis_session.h"
 #include "reports/spreadsheet_export.h"
@@ -19,6 +20,7 @@ struct AnalyseOptions {
   std::string report;      // -o: the text report to save
   std::string workbook;    // --xlsx: the spreadsheet to write
   bool force = false;      // replace existing files
+  int jobs = DefaultJobs();  // files read at once
   std::vector<std::string> paths;
 };
 
@@ -66,6 +68,13 @@ std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
     } else if (name == "--xlsx") {
       if (!takeValue() || value.empty()) return "--xlsx needs a file name";
       options.workbook = value;
+    } else if (name == "--jobs" || name == "-j") {
+      if (!takeValue()) return "--jobs needs a value";
+      int jobs = 0;
+      auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), jobs);
+      if (ec != std::errc() || end != value.data() + value.size() || jobs < 1 || jobs > 256)
+        return "--jobs takes a number from 1 to 256";
+      options.jobs = jobs;
     } else if (name == "--force" && !hasValue) {
       options.force = true;
     } else {
@@ -121,7 +130,13 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
     }
   }
 
-  session.RunAnalysis(false);
+  {
+    // More than one job: the files are read ahead on threads, the pass takes the
+    // results in list order.
+    std::unique_ptr<ParallelReads> ahead;
+    if (options.jobs > 1) ahead = std::make_unique<ParallelReads>(session, options.jobs);
+    session.RunAnalysis(false);
+  }
   std::vector<std::string> messages = services.takeMessages();
   std::string closing = messages.empty() ? "" : messages.back();
 

@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""Turns vellmark-bench's JSON output (--benchmark_out=FILE --benchmark_out_format=json)
+into Markdown tables: readers against the file layer, the probe, whole CLI runs and,
+when measured, cold reads against cat.
+
+    bench/bench_table.py results.json
+"""
+import json
+import sys
+
+GOALS = {"CDOT": 0.8, "EWSD": 0.7, "OCB": 0.9, "E10B": 0.5, "AXE": 0.5, "5ESS": 0.5}
+
+
+def aggregates(benchmarks):
+    """{run name: {"median": run, "min": run, "max": run}} from the aggregate rows."""
+    out = {}
+    for b in benchmarks:
+        if b.get("run_type") != "aggregate":
+            continue
+        out.setdefault(b["run_name"], {})[b["aggregate_name"]] = b
+    # A run of one repetition has no aggregates: its single run stands for all three.
+    for b in benchmarks:
+        if b.get("run_type") == "iteration" and b["run_name"] not in out:
+            out[b["run_name"]] = {"median": b, "min": b, "max": b}
+    return out
+
+
+def gbps(row):
+    return row.get("bytes_per_second", 0.0) / 1e9
+
+
+def time_in(row, unit):
+    scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+    seconds = row["real_time"] * scale[row.get("time_unit", "ns")]
+    return seconds / scale[unit]
+
+
+def main(path):
+    with open(path) as f:
+        data = json.load(f)
+    runs = aggregates(data.get("benchmarks", []))
+    ctx = data.get("context", {})
+    print(f"Measured {ctx.get('date', '?')} on {ctx.get('host_name', '?')}, "
+          f"{ctx.get('num_cpus', '?')} CPUs at {ctx.get('mhz_per_cpu', '?')} MHz; "
+          f"median of {max((r['median'].get('repetitions', 1) for r in runs.values()), default=1)} "
+          "repetitions, (min to max).")
+    print()
+
+    families = [n.split("/")[1] for n in runs if n.startswith("Reader/")]
+    if families:
+        print("| family | reader GB/s | file layer GB/s | ratio | goal |")
+        print("|---|---|---|---|---|")
+        for fam in families:
+            size = next(n.split("/")[2] for n in runs if n.startswith(f"Reader/{fam}/"))
+            r, b = runs[f"Reader/{fam}/{size}"], runs.get(f"Baseline/{fam}/{size}")
+            ratio = gbps(r["median"]) / gbps(b["median"]) if b and gbps(b["median"]) else 0.0
+            base = (f"{gbps(b['median']):.2f} ({gbps(b['min']):.2f} to {gbps(b['max']):.2f})" if b else "-")
+            goal = GOALS.get(fam)
+            mark = "" if goal is None else (f">= {goal}" + (" ok" if ratio >= goal else " MISSED"))
+            print(f"| {fam} ({size}) | {gbps(r['median']):.2f} ({gbps(r['min']):.2f} to {gbps(r['max']):.2f}) "
+                  f"| {base} | {ratio:.2f} | {mark} |")
+        print()
+
+    probes = [n for n in runs if n.startswith("Probe/")]
+    if probes:
+        sizes = sorted({n.split("/")[2] for n in probes}, key=len)
+        print("| family | " + " | ".join(f"probe {s} µs" for s in sizes) + " |")
+        print("|---|" + "---|" * len(sizes))
+        for fam in dict.fromkeys(n.split("/")[1] for n in probes):
+            cells = []
+            for s in sizes:
+                r = runs.get(f"Probe/{fam}/{s}")
+                cells.append(f"{time_in(r['median'], 'us'):.1f} ({time_in(r['min'], 'us'):.1f} to "
+                             f"{time_in(r['max'], 'us'):.1f})" if r else "-")
+            print(f"| {fam} | " + " | ".join(cells) + " |")
+        print()
+
+    cli = [n for n in runs if n.startswith("CliAnalyse/")]
+    if cli:
+        print("| vellmark-cli analyse, one file per family | seconds | GB/s | peak RSS MiB |")
+        print("|---|---|---|---|")
+        for n in cli:
+            r = runs[n]
+            peak = max(x.get("peak_rss_MiB", 0.0) for x in r.values())
+            print(f"| {n.split('/', 2)[2]} | {time_in(r['median'], 's'):.2f} ({time_in(r['min'], 's'):.2f} to "
+                  f"{time_in(r['max'], 's'):.2f}) | {gbps(r['median']):.2f} | {peak:.1f} |")
+        print()
+
+    cold = [n.split("/")[1] for n in runs if n.startswith("ColdReader/")]
+    if cold:
+        print("| family, cold cache | reader s | cat s | reader / cat |")
+        print("|---|---|---|---|")
+        for fam in cold:
+            size = next(n.split("/")[2] for n in runs if n.startswith(f"ColdReader/{fam}/"))
+            r, c = runs[f"ColdReader/{fam}/{size}"], runs.get(f"ColdCat/{fam}/{size}")
+            rs = time_in(r["median"], "s")
+            cs = time_in(c["median"], "s") if c else 0.0
+            print(f"| {fam} ({size}) | {rs:.2f} | {cs:.2f} | {rs / cs if cs else 0:.2f} |")
+        print()
+    return 0
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2:
+        print(__doc__, file=sys.stderr)
+        sys.exit(2)
+    sys.exit(main(sys.argv[1]))

@@ -1,0 +1,344 @@
+// vellmark-bench: reader throughput against the file layer's own, the probe on small
+// and large files, and whole vellmark-cli runs with their peak memory.
+//
+//   vellmark-bench [--size=1GiB] [--cache-dir=DIR] [--repetitions=5] [--cold]
+//                  [--verify-only] [--no-cli] [benchmark options...]
+//
+// Before timing anything it checks every reader's result and the probe's family on
+// the generated files and fails when one differs.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iostream>
+#include <spawn.h>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "bench/bench_files.h"
+#include "core/block_reader.h"
+#include "core/reader_table.h"
+#include "core/switch_family.h"
+#include "readers/probe.h"
+
+extern char** environ;
+
+namespace vellmark::bench {
+namespace {
+
+struct Options {
+  std::uint64_t size = std::uint64_t{1} << 30;
+  std::uint64_t smallSize = 1000 * 1000;
+  std::string folder;
+  int repetitions = 5;
+  bool cold = false;
+  bool verifyOnly = false;
+  bool cli = true;
+  std::string cliPath = VELLMARK_CLI;
+};
+
+Clock BenchClock() {
+  Clock clock;
+  clock.now = [] {
+    std::tm t{};
+    t.tm_year = kBenchYear - 1900;
+    t.tm_mday = 1;
+    return t;
+  };
+  return clock;
+}
+
+ReaderResult RunReader(const BenchFile& file) {
+  static const ReaderTable table = DefaultReaderTable();
+  static const Clock clock = BenchClock();
+  ReaderMemory memory;
+  ReaderContext ctx(RealFileSystem(), memory, clock, {});
+  const ReaderFunction* read = FindReader(table, file.family);
+  return (*read)(file.path, ctx);
+}
+
+// The file layer alone: every block of the file read in the readers' block size,
+// every byte summed so none of it can be skipped.
+std::uint64_t ReadAndSum(const std::string& path) {
+  auto opened = OpenedFile::open(RealFileSystem(), path, 0);
+  if (!opened) throw std::runtime_error(opened.error().reason);
+  const std::uint64_t size = opened->size();
+  std::uint64_t sum = 0;
+  for (std::uint64_t offset = 0; offset < size; offset += BlockReader::kDefaultBlockSize) {
+    auto view = opened->reader().view(offset, BlockReader::kDefaultBlockSize);
+    if (!view) throw std::runtime_error(view.error().reason);
+    std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(view->size(), size - offset));
+    const std::uint8_t* p = view->data();
+    // Eight bytes at a time: the bytes of each word are added in pairs of lanes.
+    std::uint64_t lanes = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p + i, 8);
+      lanes += (w & 0x00FF00FF00FF00FFull) + ((w >> 8) & 0x00FF00FF00FF00FFull);
+      if ((i & 0x7FFF) == 0x7FF8) {  // before the 16-bit lanes can overflow
+        sum += (lanes & 0xFFFF) + ((lanes >> 16) & 0xFFFF) + ((lanes >> 32) & 0xFFFF) + (lanes >> 48);
+        lanes = 0;
+      }
+    }
+    sum += (lanes & 0xFFFF) + ((lanes >> 16) & 0xFFFF) + ((lanes >> 32) & 0xFFFF) + (lanes >> 48);
+    for (; i < n; ++i) sum += p[i];
+  }
+  return sum;
+}
+
+// Runs a program, its stdout into `out` (or /dev/null); the exit status and the
+// child's peak resident memory in KiB.
+struct ChildRun {
+  int status = -1;
+  long maxRssKiB = 0;
+};
+
+ChildRun Spawn(const std::vector<std::string>& argv, const std::string& out = "/dev/null") {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = 0;
+  ChildRun run;
+  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) {
+    posix_spawn_file_actions_destroy(&actions);
+    return run;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  rusage usage{};
+  while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+  }
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.maxRssKiB = usage.ru_maxrss;
+  return run;
+}
+
+std::vector<std::string> CliArgs(const Options& o, const std::vector<BenchFile>& files, int jobs) {
+  std::vector<std::string> args{o.cliPath, "analyse", "--year", std::to_string(kBenchYear), "--format", "json",
+                                "--jobs", std::to_string(jobs)};
+  for (const auto& f : files) args.push_back(f.path);
+  return args;
+}
+
+// Drops the file's pages from the page cache, so the next read comes from the disk.
+void Evict(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fdatasync(fd);
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  ::close(fd);
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void MinMax(benchmark::internal::Benchmark* b, const Options& o) {
+  b->Repetitions(o.repetitions)
+      ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
+      ->ComputeStatistics("max", [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); })
+      ->UseRealTime();
+}
+
+// Checks what the timed runs rely on; prints each difference.
+bool Verify(const Options& o, const std::vector<BenchFile>& big, const std::vector<BenchFile>& small) {
+  bool ok = true;
+  for (const auto* set : {&big, &small}) {
+    for (const auto& f : *set) {
+      std::string got;
+      try {
+        got = RunReader(f);
+      } catch (const std::exception& e) {
+        got = std::string("failed: ") + e.what();
+      }
+      if (got != f.expected) {
+        std::cerr << "reader result differs on " << f.path << "\n  expected " << f.expected << "\n  got      " << got
+                  << "\n";
+        ok = false;
+      }
+      std::string probed = SwitchFamilyTable::text(ProbeSwitchFamily(RealFileSystem(), f.path));
+      if (probed != f.family) {
+        std::cerr << "probe says " << probed << " for " << f.path << "\n";
+        ok = false;
+      }
+    }
+  }
+  if (o.cli && ::access(o.cliPath.c_str(), X_OK) == 0) {
+    std::string folder = BenchFolder(o.folder);
+    std::string one = folder + "/jobs1.json", two = folder + "/jobs2.json";
+    ChildRun a = Spawn(CliArgs(o, big, 1), one), b = Spawn(CliArgs(o, big, 2), two);
+    if (a.status != 0 || b.status != 0 || Slurp(one) != Slurp(two)) {
+      std::cerr << "vellmark-cli analyse --jobs 1 and --jobs 2 differ (exit " << a.status << " and " << b.status
+                << ")\n";
+      ok = false;
+    }
+    std::remove(one.c_str());
+    std::remove(two.c_str());
+  }
+  return ok;
+}
+
+void Register(const Options& o, const std::vector<BenchFile>& big, const std::vector<BenchFile>& small) {
+  for (const auto& f : big) {
+    const std::string size = SizeName(o.size);
+    MinMax(benchmark::RegisterBenchmark(("Baseline/" + f.family + "/" + size).c_str(),
+                                        [f](benchmark::State& state) {
+                                          for (auto _ : state) benchmark::DoNotOptimize(ReadAndSum(f.path));
+                                          state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.size));
+                                        }),
+           o);
+    MinMax(benchmark::RegisterBenchmark(("Reader/" + f.family + "/" + size).c_str(),
+                                        [f](benchmark::State& state) {
+                                          for (auto _ : state) {
+                                            ReaderResult r = RunReader(f);
+                                            if (r != f.expected) state.SkipWithError("wrong reader result");
+                                            benchmark::DoNotOptimize(r);
+                                          }
+                                          state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.size));
+                                        }),
+           o);
+  }
+  for (const auto* set : {&small, &big}) {
+    for (const auto& f : *set) {
+      MinMax(benchmark::RegisterBenchmark(("Probe/" + f.family + "/" + SizeName(set == &small ? o.smallSize : o.size)).c_str(),
+                                          [f](benchmark::State& state) {
+                                            for (auto _ : state)
+                                              benchmark::DoNotOptimize(ProbeSwitchFamily(RealFileSystem(), f.path));
+                                          })
+                 ->Unit(benchmark::kMicrosecond),
+             o);
+    }
+  }
+  if (o.cli) {
+    std::uint64_t total = 0;
+    for (const auto& f : big) total += f.size;
+    for (int jobs : {1, 2}) {
+      MinMax(benchmark::RegisterBenchmark(("CliAnalyse/all/" + SizeName(o.size) + "/jobs:" + std::to_string(jobs)).c_str(),
+                                          [o, big, jobs, total](benchmark::State& state) {
+                                            long peak = 0;
+                                            for (auto _ : state) {
+                                              ChildRun run = Spawn(CliArgs(o, big, jobs));
+                                              if (run.status != 0) state.SkipWithError("vellmark-cli failed");
+                                              peak = std::max(peak, run.maxRssKiB);
+                                            }
+                                            state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * total));
+                                            state.counters["peak_rss_MiB"] = static_cast<double>(peak) / 1024.0;
+                                          })
+                 ->Iterations(1)
+                 ->Unit(benchmark::kMillisecond),
+             o);
+    }
+  }
+  if (o.cold) {
+    for (const auto& f : big) {
+      auto timeCold = [f](benchmark::State& state, bool cat) {
+        for (auto _ : state) {
+          state.PauseTiming();
+          Evict(f.path);
+          state.ResumeTiming();
+          if (cat) {
+            if (Spawn({"cat", f.path}).status != 0) state.SkipWithError("cat failed");
+          } else if (RunReader(f) != f.expected) {
+            state.SkipWithError("wrong reader result");
+          }
+        }
+        state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.size));
+      };
+      const std::string size = SizeName(o.size);
+      MinMax(benchmark::RegisterBenchmark(("ColdCat/" + f.family + "/" + size).c_str(),
+                                          [timeCold](benchmark::State& s) { timeCold(s, true); })
+                 ->Iterations(1)
+                 ->Unit(benchmark::kMillisecond),
+             o);
+      MinMax(benchmark::RegisterBenchmark(("ColdReader/" + f.family + "/" + size).c_str(),
+                                          [timeCold](benchmark::State& s) { timeCold(s, false); })
+                 ->Iterations(1)
+                 ->Unit(benchmark::kMillisecond),
+             o);
+    }
+  }
+}
+
+bool TakeOption(const std::string& arg, const char* name, std::string& value) {
+  std::string prefix = std::string(name) + "=";
+  if (arg.rfind(prefix, 0) != 0) return false;
+  value = arg.substr(prefix.size());
+  return true;
+}
+
+}  // namespace
+}  // namespace vellmark::bench
+
+int main(int argc, char** argv) {
+  using namespace vellmark::bench;
+  Options o;
+  std::vector<char*> rest{argv[0]};
+  bool interleave = true;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i], value;
+    if (TakeOption(arg, "--size", value)) {
+      o.size = ParseSize(value);
+    } else if (TakeOption(arg, "--small-size", value)) {
+      o.smallSize = ParseSize(value);
+    } else if (TakeOption(arg, "--cache-dir", value)) {
+      o.folder = value;
+    } else if (TakeOption(arg, "--repetitions", value)) {
+      o.repetitions = std::max(1, std::atoi(value.c_str()));
+    } else if (TakeOption(arg, "--cli", value)) {
+      o.cliPath = value;
+    } else if (arg == "--cold") {
+      o.cold = true;
+    } else if (arg == "--verify-only") {
+      o.verifyOnly = true;
+    } else if (arg == "--no-cli") {
+      o.cli = false;
+    } else {
+      if (arg.rfind("--benchmark_enable_random_interleaving", 0) == 0) interleave = false;
+      rest.push_back(argv[i]);
+    }
+  }
+  if (o.size == 0 || o.smallSize == 0) {
+    std::cerr << "vellmark-bench: sizes are given as 1GiB, 64MiB, 1MB or a number of bytes\n";
+    return 2;
+  }
+  // Baseline and reader repetitions take turns, so a busy moment of the machine
+  // falls on both alike.
+  static char interleaveFlag[] = "--benchmark_enable_random_interleaving=true";
+  if (interleave) rest.push_back(interleaveFlag);
+
+  std::vector<BenchFile> big, small;
+  try {
+    std::string folder = BenchFolder(o.folder);
+    for (const auto& family : BenchFamilies()) {
+      big.push_back(EnsureBenchFile(family, o.size, folder));
+      small.push_back(EnsureBenchFile(family, o.smallSize, folder));
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "vellmark-bench: " << e.what() << "\n";
+    return 1;
+  }
+  if (!Verify(o, big, small)) return 1;
+  std::cerr << "vellmark-bench: reader results and probes as expected on " << big.size() + small.size() << " files\n";
+  if (o.verifyOnly) return 0;
+
+  int count = static_cast<int>(rest.size());
+  benchmark::Initialize(&count, rest.data());
+  if (benchmark::ReportUnrecognizedArguments(count, rest.data())) return 2;
+  Register(o, big, small);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

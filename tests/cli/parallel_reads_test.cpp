@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/cli_services.h"
+#include "cli/commands.h"
+#include "testdata/bytes.h"
+#include "testdata/ewsd.h"
+#include "testdata/ocb.h"
+#include "testdata/samples.h"
+
+namespace vellmark::cli {
+namespace {
+
+using testdata::Bytes;
+using testdata::TempDir;
+
+struct CliRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+CliRun Analyse(const std::vector<std::string>& paths, const std::string& format, int jobs) {
+  Arguments args{"analyse", "--year", "2026", "--format", format, "--jobs", std::to_string(jobs)};
+  args.insert(args.end(), paths.begin(), paths.end());
+  std::ostringstream out, err;
+  CliIo io{out, err};
+  int status = RunCli(args, io);
+  return {status, out.str(), err.str()};
+}
+
+// The samples, with files whose results depend on the files before them or that
+// fail, in an order that makes every job's thread matter.
+std::vector<std::string> MixedList(const TempDir& dir) {
+  std::vector<std::string> paths;
+  for (const auto& sample : testdata::AllSamples()) paths.push_back(dir.write(sample.name, sample.bytes));
+
+  // An OCB file without its block mark reads in the layout of the OCB file before it:
+  // once after a layout-B file, once after a layout-A one.
+  testdata::OcbFile unmarked;
+  unmarked.blockMark = false;
+  unmarked.blocks = testdata::OcbBlocksOf(testdata::OcbCalls(200, 45, 9 * 3600, 31), 26, 45);
+  testdata::OcbFile layoutB;
+  layoutB.layout = testdata::OcbLayout::B;
+  layoutB.blocks = testdata::OcbBlocksOf(testdata::OcbCalls(60, 44, 3600, 17), 26, 44);
+  testdata::OcbFile layoutA;
+  layoutA.blocks = testdata::OcbBlocksOf(testdata::OcbCalls(90, 40, 7200, 13), 26, 40);
+  paths.push_back(dir.write("B1.DAT", testdata::BuildOcbFile(layoutB)));
+  paths.push_back(dir.write("unmarked1.DAT", testdata::BuildOcbFile(unmarked)));
+  paths.push_back(dir.write("A1.DAT", testdata::BuildOcbFile(layoutA)));
+  paths.push_back(dir.write("unmarked2.DAT", testdata::BuildOcbFile(unmarked)));
+
+  // An EWSD record with an unknown package: a message on stderr and a failed entry.
+  testdata::EwsdRecord bad = testdata::EwsdCall({26, 5, 1, 10, 0, 0});
+  bad.packages.push_back(Bytes{42, 0, 0});
+  auto first = testdata::EwsdRecordBytes(testdata::EwsdCall({26, 5, 1, 9, 0, 0}));
+  paths.push_back(dir.write("unknown.CDR", testdata::EwsdFile({first, first, testdata::EwsdRecordBytes(bad)})));
+  paths.push_back(dir.file("missing.DAT"));
+  paths.push_back(paths.front());  // refused: already listed
+  return paths;
+}
+
+TEST(ParallelReads, OutputIsByteIdenticalToOneJob) {
+  TempDir dir;
+  std::vector<std::string> paths = MixedList(dir);
+  for (const std::string format : {"json", "table", "csv"}) {
+    CliRun one = Analyse(paths, format, 1);
+    ASSERT_EQ(one.status, kExitFailures) << one.err;  // the missing file and the unknown package
+    for (int jobs : {2, 3, 16}) {
+      CliRun many = Analyse(paths, format, jobs);
+      EXPECT_EQ(many.status, one.status) << format << " --jobs " << jobs;
+      EXPECT_EQ(many.out, one.out) << format << " --jobs " << jobs;
+      EXPECT_EQ(many.err, one.err) << format << " --jobs " << jobs;
+    }
+  }
+
+  // The layout memory did matter: the two unmarked copies read differently.
+  CliRun one = Analyse(paths, "csv", 1);
+  std::istringstream rows(one.out);
+  std::vector<std::string> unmarked;
+  for (std::string row; std::getline(rows, row);)
+    if (row.find("unmarked") != std::string::npos) unmarked.push_back(row.substr(row.find(',', row.find("unmarked"))));
+  ASSERT_EQ(unmarked.size(), 2u);
+  EXPECT_NE(unmarked[0], unmarked[1]);
+  EXPECT_NE(one.err.find("Contact The Programmer"), std::string::npos);
+}
+
+TEST(ParallelReads, CtrlCStopsAfterTheCurrentEntryAsWithOneJob) {
+  TempDir dir;
+  std::vector<std::string> paths = MixedList(dir);
+  // A Ctrl-C already pressed: the first entry is the current one when the pass sees it.
+  std::vector<CliRun> runs;
+  for (int jobs : {1, 2}) {
+    g_interrupts = 1;
+    runs.push_back(Analyse(paths, "json", jobs));
+    g_interrupts = 0;
+  }
+  EXPECT_EQ(runs[1].out, runs[0].out);
+  EXPECT_EQ(runs[1].err, runs[0].err);
+  EXPECT_EQ(runs[0].status, kExitFailures);
+  EXPECT_NE(runs[0].err.find("stopped: the analysis was interrupted"), std::string::npos);
+  // Every entry after the first still waits.
+  std::size_t waiting = 0;
+  for (std::size_t at = 0; (at = runs[0].out.find("\"start\":\"To be  Analysed\"", at)) != std::string::npos; ++at)
+    ++waiting;
+  // paths holds a missing and a refused one, which never become entries; the first
+  // entry, an OCB file, is not a polling reader and is read whole.
+  EXPECT_EQ(waiting, paths.size() - 3);
+}
+
+TEST(ParallelReads, JobsMustBeAPositiveNumber) {
+  TempDir dir;
+  std::string path = dir.write("x", std::string(10, 'z'));
+  for (const char* bad : {"0", "-1", "two", "", "1000"}) {
+    std::ostringstream out, err;
+    CliIo io{out, err};
+    EXPECT_EQ(RunCli({"analyse", "--jobs", bad, path}, io), kExitUsage) << bad;
+  }
+  std::ostringstream out, err;
+  CliIo io{out, err};
+  EXPECT_EQ(RunCli({"analyse", "--jobs=2", path}, io), kExitOk) << err.str();
+}
+
+}  // namespace
+}  // namespace vellmark::cli

@@ -3,6 +3,7 @@
 // read that reaches a given offset, the write past a given number of bytes, the
 // flush, the rename. Tests use it to check that every failure is reported as one.
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,7 +25,7 @@ class FaultInjectingFileSystem : public FileSystem {
   void failCreate(int code) { faults_.create = code; }
   void clear() { faults_ = {}; }
 
-  int readCalls() const { return readCalls_; }
+  int readCalls() const { return readCalls_.load(); }
 
   Result<FileStatus> status(const std::string& path) override { return inner_.status(path); }
   Result<std::unique_ptr<InputFile>> openRead(const std::string& path) override;
@@ -46,7 +47,7 @@ class FaultInjectingFileSystem : public FileSystem {
   };
   FileSystem& inner_;
   Faults faults_;
-  int readCalls_ = 0;
+  std::atomic<int> readCalls_{0};  // files may be read on several threads
 };
 
 }  // namespace vellmark

@@ -58,6 +58,8 @@ frmAbout::frmAbout(DialogSeam& dialogs, QWidget* parent)
   description->setAccessibleName(QStringLiteral("Description"));
   description->setWordWrap(true);
   description->setTextFormat(Qt::PlainText);
+  // A wrapped label is only as tall as it should be at a width it knows.
+  description->setFixedWidth(description->fontMetrics().averageCharWidth() * 62);
 
   auto* link = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(kProjectAddress.toHtmlEscaped()), this);
   link->setObjectName("lblU");
@@ -98,8 +100,7 @@ frmAbout::frmAbout(DialogSeam& dialogs, QWidget* parent)
   layout->addLayout(body, 1);
   layout->addSpacing(8);
   layout->addLayout(buttons);
-  setMinimumWidth(480);
-  resize(520, sizeHint().height());
+  layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 QStringList frmAbout::DefaultSystemInfoPrograms() {

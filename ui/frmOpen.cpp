@@ -82,6 +82,11 @@ frmOpen::frmOpen(frmVELM& window, const QString& startFolder) : QDialog(&window)
   m_tree->setModel(m_dirs);
   m_tree->setHeaderHidden(true);
   for (int c = 1; c < m_dirs->columnCount(); ++c) m_tree->hideColumn(c);
+  // The tree fills in the background: keep the current folder in sight as it does.
+  connect(m_dirs, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+    if (m_folder == path || m_folder.startsWith(path.endsWith('/') ? path : path + '/'))
+      m_tree->scrollTo(m_tree->currentIndex(), QAbstractItemView::PositionAtCenter);
+  });
   connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& index) { folderChosen(index); });
 
@@ -194,6 +199,7 @@ void frmOpen::showEvent(QShowEvent* event) {
   // Drives come and go while the dialog is hidden.
   fillDrives();
   QDialog::showEvent(event);
+  m_tree->scrollTo(m_tree->currentIndex(), QAbstractItemView::PositionAtCenter);
 }
 
 QString frmOpen::driveOf(const QString& folder) const {

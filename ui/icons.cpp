@@ -18,17 +18,23 @@ QPixmap Blank() {
   return pixmap;
 }
 
-// A coloured tile with the family's short mark in white.
+// A coloured tile with the family's short mark in white, as large as 16 pixels allow:
+// the colour tells the families apart at a glance, the mark when looked at.
 QPixmap FamilyTile(const QColor& colour, const QString& mark) {
   QPixmap pixmap = Blank();
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(colour.darker(150));
-  p.setBrush(colour);
-  p.drawRoundedRect(QRectF(0.5, 0.5, kSize - 1, kSize - 1), 3, 3);
-  QFont font;
-  font.setPixelSize(mark.size() > 1 ? 7 : 11);
+  QLinearGradient fill(0, 0, 0, kSize);
+  fill.setColorAt(0, colour.lighter(118));
+  fill.setColorAt(1, colour.darker(112));
+  p.setPen(colour.darker(160));
+  p.setBrush(fill);
+  p.drawRoundedRect(QRectF(0.5, 0.5, kSize - 1, kSize - 1), 2.5, 2.5);
+  QFont font(QStringLiteral("DejaVu Sans Condensed"));
+  font.setStretch(QFont::Condensed);
+  font.setPixelSize(mark.size() > 1 ? 9 : 12);
   font.setBold(true);
+  font.setHintingPreference(QFont::PreferFullHinting);
   p.setFont(font);
   p.setPen(Qt::white);
   p.drawText(QRect(0, 0, kSize, kSize), Qt::AlignCenter, mark);
@@ -36,12 +42,13 @@ QPixmap FamilyTile(const QColor& colour, const QString& mark) {
 }
 
 // A sheet of paper, the base of several toolbar pictures.
+// The same sheet of records as in the application's icon.
 void DrawSheet(QPainter& p) {
-  p.setPen(QColor(90, 90, 90));
+  p.setPen(QColor(40, 60, 100));
   p.setBrush(Qt::white);
   p.drawRect(QRectF(2.5, 0.5, 9, 13));
-  p.setPen(QColor(160, 160, 160));
-  for (int y = 4; y <= 10; y += 3) p.drawLine(4, y, 10, y);
+  p.setPen(QPen(QColor(120, 138, 170), 1));
+  for (int y = 4; y <= 10; y += 3) p.drawLine(QPointF(4.5, y + 0.5), QPointF(9.5, y + 0.5));
 }
 
 void DrawBadge(QPainter& p, const QColor& colour, bool plus) {
@@ -67,20 +74,28 @@ QPixmap DrawToolbarPicture(ToolbarPicture picture) {
       DrawBadge(p, QColor(200, 40, 40), false);
       break;
     case ToolbarPicture::Clear: {
-      // An eraser.
+      // An eraser wiping a line.
       QPainterPath eraser;
-      eraser.moveTo(2, 11);
+      eraser.moveTo(2, 10);
       eraser.lineTo(9, 3);
-      eraser.lineTo(14, 7);
+      eraser.lineTo(14, 8);
       eraser.lineTo(8, 14);
-      eraser.lineTo(4, 14);
+      eraser.lineTo(6, 14);
       eraser.closeSubpath();
-      p.setPen(QColor(120, 60, 60));
-      p.setBrush(QColor(235, 130, 140));
+      p.setPen(QColor(130, 30, 50));
+      p.setBrush(QColor(225, 75, 95));
       p.drawPath(eraser);
-      p.drawLine(QPointF(5.5, 7), QPointF(10.5, 11));
-      p.setPen(QColor(90, 90, 90));
-      p.drawLine(1, 15, 15, 15);
+      QPainterPath band;
+      band.moveTo(2, 10);
+      band.lineTo(5.5, 6.5);
+      band.lineTo(10.5, 11.5);
+      band.lineTo(8, 14);
+      band.lineTo(6, 14);
+      band.closeSubpath();
+      p.setBrush(QColor(235, 235, 240));
+      p.drawPath(band);
+      p.setPen(QPen(QColor(40, 60, 100), 1));
+      p.drawLine(QPointF(9, 15.5), QPointF(15, 15.5));
       break;
     }
     case ToolbarPicture::Save:
@@ -103,13 +118,13 @@ QPixmap DrawToolbarPicture(ToolbarPicture picture) {
       p.drawRect(QRectF(2.5, 6.5, 12, 7));
       break;
     case ToolbarPicture::Analyse:
-      // A magnifying glass over a sheet.
+      // The application's magnifying glass over a sheet of records.
       DrawSheet(p);
-      p.setPen(QPen(QColor(40, 40, 40), 1.5));
-      p.setBrush(QColor(170, 210, 255, 200));
-      p.drawEllipse(QRectF(6, 6, 6, 6));
-      p.setPen(QPen(QColor(40, 40, 40), 2.2));
-      p.drawLine(QPointF(11.5, 11.5), QPointF(14.5, 14.5));
+      p.setPen(QPen(QColor(230, 150, 20), 1.7));
+      p.setBrush(QColor(200, 225, 255, 170));
+      p.drawEllipse(QPointF(9.5, 9.5), 3.3, 3.3);
+      p.setPen(QPen(QColor(230, 150, 20), 2.4, Qt::SolidLine, Qt::RoundCap));
+      p.drawLine(QPointF(12.2, 12.2), QPointF(14.8, 14.8));
       break;
     case ToolbarPicture::Stop: {
       // A red octagon.

@@ -1,6 +1,6 @@
 // Renders the user manual (Markdown) to the PDF that User Manual opens:
 //   vellmark-make-manual docs/manual.md velm.pdf
-// Pictures named in the manual are looked up beside it. Needs a Qt platform; the
+// Pictures named in the manual are read from its folder. Needs a Qt platform; the
 // build runs it on the offscreen one.
 
 #include <QFile>
@@ -22,15 +22,24 @@
 
 namespace {
 
-// Pictures wider than the text are drawn at the text's width.
-void FitImages(QTextDocument& document, qreal textWidth) {
+// Loads the pictures the manual names from its folder, drawing those wider than the
+// text at the text's width. A missing picture is an error: the build should say so.
+bool PlaceImages(QTextDocument& document, const QString& folder, qreal textWidth) {
   for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();
       QTextImageFormat format = fragment.charFormat().toImageFormat();
       if (!format.isValid()) continue;
-      const QImage image =
-          document.resource(QTextDocument::ImageResource, QUrl(format.name())).value<QImage>();
+      const QUrl name(format.name());
+      QImage image = document.resource(QTextDocument::ImageResource, name).value<QImage>();
+      if (image.isNull() && name.isRelative()) {
+        image.load(folder + '/' + name.path());
+        if (image.isNull()) {
+          std::fprintf(stderr, "vellmark-make-manual: cannot read picture %s\n", qPrintable(name.path()));
+          return false;
+        }
+        document.addResource(QTextDocument::ImageResource, name, image);
+      }
       if (image.isNull() || image.width() <= textWidth) continue;
       format.setWidth(textWidth);
       format.setHeight(image.height() * textWidth / image.width());
@@ -40,6 +49,7 @@ void FitImages(QTextDocument& document, qreal textWidth) {
       cursor.setCharFormat(format);
     }
   }
+  return true;
 }
 
 }  // namespace
@@ -60,7 +70,6 @@ int main(int argc, char** argv) {
   const QString markdown = QString::fromUtf8(in.readAll());
 
   QTextDocument document;
-  document.setBaseUrl(QUrl::fromLocalFile(QFileInfo(source).absolutePath() + '/'));
   QFont font(QStringLiteral("DejaVu Sans"));
   font.setPointSizeF(10);
   document.setDefaultFont(font);
@@ -81,7 +90,7 @@ int main(int argc, char** argv) {
                                 QPageLayout::Millimeter));
   // print() lays the text out at the writer's resolution; pictures are in points.
   const QRectF text = pdf.pageLayout().paintRect(QPageLayout::Point);
-  FitImages(document, text.width() * 0.95);
+  if (!PlaceImages(document, QFileInfo(source).absolutePath(), text.width() * 0.95)) return 1;
   document.print(&pdf);
   return QFileInfo(target).size() > 0 ? 0 : 1;
 }

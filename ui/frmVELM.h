@@ -61,8 +61,8 @@ class frmVELM : public QMainWindow, public WindowServices {
   void runReader(const std::function<void()>& call) override;
 
  signals:
-  // The dialogs of the Add Files, About, User Manual and Check for Updates commands
-  // are shown by whoever listens; the guards have run by then.
+  // Emitted once a command's guard has let it through; the window itself answers
+  // them with the Add Files dialog, the About box, the manual and the update page.
   void addFilesRequested();
   void aboutRequested();
   void userManualRequested();

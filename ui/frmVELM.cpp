@@ -1,5 +1,7 @@
 #include "ui/frmVELM.h"
 
+#include <atomic>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -296,11 +298,13 @@ void frmVELM::showMessage(const std::string& text, MessageIcon icon, const std::
 
 Answer frmVELM::ask(const std::string& text) {
   QString t = FromStd(text);
-  bool yes = false;
-  auto ask = [this, t, &yes] { yes = m_dialogs.question(this, t, kTitle); };
+  // An atomic carries the answer back so the hand-over is visible to thread checkers,
+  // which cannot see the ordering Qt's blocking call gives.
+  std::atomic<bool> yes{false};
+  auto ask = [this, t, &yes] { yes.store(m_dialogs.question(this, t, kTitle), std::memory_order_release); };
   if (onWindowThread()) ask();
   else QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
-  return yes ? Answer::Yes : Answer::No;
+  return yes.load(std::memory_order_acquire) ? Answer::Yes : Answer::No;
 }
 
 void frmVELM::setProgress(int value) {

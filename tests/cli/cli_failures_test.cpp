@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "cli/cli_run.h"
 #include "cli/cli_services.h"
 #include "cli/commands.h"
 #include "core/fault_injection.h"
@@ -28,18 +29,6 @@ namespace {
 using testdata::Bytes;
 using testdata::TempDir;
 
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliRun Cli(const Arguments& args, FileSystem& files = RealFileSystem()) {
-  std::ostringstream out, err;
-  CliIo io{out, err, false, files, Clock{[] { return testdata::FixedTime(); }}};
-  int status = RunCli(args, io);
-  return {status, out.str(), err.str()};
-}
 
 std::string Read(const std::string& path) {
   auto bytes = testdata::ReadWholeFile(path);

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "cli/commands.h"
+#include "cli/cli_run.h"
 #include "testdata/bytes.h"
 
 namespace vellmark::cli {
@@ -11,35 +11,22 @@ namespace {
 using testdata::Bytes;
 using testdata::TempDir;
 
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliRun RunCliCaptured(const Arguments& args) {
-  std::ostringstream out, err;
-  CliIo io{out, err};
-  int status = RunCli(args, io);
-  return {status, out.str(), err.str()};
-}
-
 TEST(Cli, ProbePrintsFamilyOrDashAndEscapesPaths) {
   TempDir dir;
   std::string ewsd = dir.write("a\tb\\c\nd", Bytes{0x84, 0x00});
   std::string text = dir.write("notes", std::string(64, 'z'));
-  CliRun r = RunCliCaptured({"probe", ewsd, text, dir.path()});
+  CliRun r = Cli({"probe", ewsd, text, dir.path()});
   EXPECT_EQ(r.status, kExitFailures);
   EXPECT_EQ(r.out, "EWSD\t" + dir.path() + "/a\\tb\\\\c\\nd\n" + "Unknown\t" + text + "\n-\t" + dir.path() + "\n");
-  EXPECT_EQ(RunCliCaptured({"probe", text}).status, kExitOk);
-  EXPECT_EQ(RunCliCaptured({"probe"}).status, kExitUsage);
+  EXPECT_EQ(Cli({"probe", text}).status, kExitOk);
+  EXPECT_EQ(Cli({"probe"}).status, kExitUsage);
 }
 
 TEST(Cli, AnalyseJsonIsTheExactListAndTotals) {
   TempDir dir;
   std::string text = dir.write("notes", std::string(2560, 'z'));
   std::string cdot42like = dir.write("x", std::string(100, 'q'));
-  CliRun r = RunCliCaptured({"analyse", "--format", "json", text, text, dir.file("missing")});
+  CliRun r = Cli({"analyse", "--format", "json", text, text, dir.file("missing")});
   EXPECT_EQ(r.status, kExitFailures);  // the missing path was skipped
   EXPECT_EQ(r.out,
             "{\"entries\":[{\"no\":\"1\",\"path\":\"" + text +
@@ -50,7 +37,7 @@ TEST(Cli, AnalyseJsonIsTheExactListAndTotals) {
   EXPECT_EQ(r.err, "The Following files Already Exists \n\n" + text + "\nskipped: cannot be read: " +
                        dir.file("missing") + "\n");
 
-  CliRun nothing = RunCliCaptured({"analyse", "--format=json", dir.file("missing")});
+  CliRun nothing = Cli({"analyse", "--format=json", dir.file("missing")});
   EXPECT_EQ(nothing.out,
             "{\"entries\":[],\"totals\":{\"files\":\"\",\"size\":\"\",\"records\":\"\"},\"message\":\"\","
             "\"results_shown\":false}\n");
@@ -60,14 +47,14 @@ TEST(Cli, JsonKeepsValidUtf8AndEscapesEveryOtherByte) {
   TempDir dir;
   std::string name = std::string("caf\xC3\xA9-\xFF\x80-\"q\"-\x01");
   std::string path = dir.write(name, std::string(64, 'z'));
-  CliRun r = RunCliCaptured({"analyse", "--format", "json", path});
+  CliRun r = Cli({"analyse", "--format", "json", path});
   EXPECT_NE(r.out.find("caf\xC3\xA9-\\udcff\\udc80-\\\"q\\\"-\\u0001\""), std::string::npos) << r.out;
 }
 
 TEST(Cli, CsvQuotesFieldsThatNeedIt) {
   TempDir dir;
   std::string path = dir.write("a,\"b\"", std::string(64, 'z'));
-  CliRun r = RunCliCaptured({"analyse", "--format", "csv", path});
+  CliRun r = Cli({"analyse", "--format", "csv", path});
   EXPECT_EQ(r.out,
             "no,path,switch,start,end,records,size,duplicate,error_kind,error\r\n"
             "1,\"" + dir.path() + "/a,\"\"b\"\"\",Unknown,Invalid  File,Invalid  File,0,0 KB,no,,\r\n");
@@ -77,7 +64,7 @@ TEST(Cli, TableShowsTotalsAndClosingMessage) {
   TempDir dir;
   std::string a = dir.write("a", std::string(64, 'z'));
   std::string b = dir.write("b", std::string(64, 'y'));
-  CliRun r = RunCliCaptured({"analyse", a, b});
+  CliRun r = Cli({"analyse", a, b});
   EXPECT_EQ(r.status, kExitOk);
   EXPECT_NE(r.out.find("Total Valid Data Files: 0\n"), std::string::npos);
   EXPECT_NE(r.out.find("duplicate"), std::string::npos);
@@ -85,14 +72,14 @@ TEST(Cli, TableShowsTotalsAndClosingMessage) {
 }
 
 TEST(Cli, UsageErrorsExitWithTwo) {
-  EXPECT_EQ(RunCliCaptured({}).status, kExitUsage);
-  EXPECT_EQ(RunCliCaptured({"frobnicate"}).status, kExitUsage);
-  EXPECT_EQ(RunCliCaptured({"analyse"}).status, kExitUsage);
-  EXPECT_EQ(RunCliCaptured({"analyse", "--format", "xml", "x"}).status, kExitUsage);
-  EXPECT_EQ(RunCliCaptured({"analyse", "--year", "20x6", "x"}).status, kExitUsage);
-  EXPECT_EQ(RunCliCaptured({"analyse", "--format"}).status, kExitUsage);
-  EXPECT_EQ(RunCliCaptured({"analyse", "--bogus", "x"}).status, kExitUsage);
-  EXPECT_EQ(RunCliCaptured({"--help"}).status, kExitOk);
+  EXPECT_EQ(Cli({}).status, kExitUsage);
+  EXPECT_EQ(Cli({"frobnicate"}).status, kExitUsage);
+  EXPECT_EQ(Cli({"analyse"}).status, kExitUsage);
+  EXPECT_EQ(Cli({"analyse", "--format", "xml", "x"}).status, kExitUsage);
+  EXPECT_EQ(Cli({"analyse", "--year", "20x6", "x"}).status, kExitUsage);
+  EXPECT_EQ(Cli({"analyse", "--format"}).status, kExitUsage);
+  EXPECT_EQ(Cli({"analyse", "--bogus", "x"}).status, kExitUsage);
+  EXPECT_EQ(Cli({"--help"}).status, kExitOk);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <optional>
 #include <sstream>
 
+#include "cli/cli_run.h"
 #include "cli/commands.h"
 #include "cli/text_escape.h"
 #include "core/fault_injection.h"
@@ -38,18 +39,6 @@ namespace fs = std::filesystem;
 using testdata::Bytes;
 using testdata::TempDir;
 
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliRun Cli(const Arguments& args, FileSystem& files = RealFileSystem()) {
-  std::ostringstream out, err;
-  CliIo io{out, err, false, files, Clock{[] { return testdata::FixedTime(); }}};
-  int status = RunCli(args, io);
-  return {status, out.str(), err.str()};
-}
 
 // Five EWSD calls: what every odd path below holds.
 Bytes FiveCalls() {

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "cli/cli_run.h"
 #include "cli/cli_services.h"
 #include "cli/commands.h"
 #include "testdata/bytes.h"
@@ -15,19 +16,10 @@ namespace {
 using testdata::Bytes;
 using testdata::TempDir;
 
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
 CliRun Analyse(const std::vector<std::string>& paths, const std::string& format, int jobs) {
   Arguments args{"analyse", "--year", "2026", "--format", format, "--jobs", std::to_string(jobs)};
   args.insert(args.end(), paths.begin(), paths.end());
-  std::ostringstream out, err;
-  CliIo io{out, err};
-  int status = RunCli(args, io);
-  return {status, out.str(), err.str()};
+  return Cli(args);
 }
 
 // The samples, with files whose results depend on the files before them or that

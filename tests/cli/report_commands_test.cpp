@@ -4,6 +4,7 @@
 #include <sstream>
 #include <string>
 
+#include "cli/cli_run.h"
 #include "cli/commands.h"
 #include "reports/text_report.h"
 #include "testdata/bytes.h"
@@ -16,18 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using testdata::TempDir;
 
-struct CliRun {
-  int status;
-  std::string out, err;
-};
-
-CliRun Cli(const Arguments& args) {
-  std::ostringstream out, err;
-  CliIo io{out, err};
-  io.clock.now = [] { return testdata::FixedTime(); };
-  int status = RunCli(args, io);
-  return {status, out.str(), err.str()};
-}
 
 std::string Read(const std::string& path) {
   auto bytes = testdata::ReadWholeFile(path);

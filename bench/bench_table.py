@@ -11,17 +11,24 @@ import sys
 GOALS = {"CDOT": 0.8, "EWSD": 0.7, "OCB": 0.9, "E10B": 0.5, "AXE": 0.5, "5ESS": 0.5}
 
 
+def short_name(run_name):
+    """The benchmark's own name, without the options Google Benchmark appends."""
+    options = ("repeats:", "real_time", "iterations:", "min_time:", "threads:")
+    return "/".join(p for p in run_name.split("/") if not p.startswith(options))
+
+
 def aggregates(benchmarks):
-    """{run name: {"median": run, "min": run, "max": run}} from the aggregate rows."""
+    """{name: {"median": run, "min": run, "max": run}} from the aggregate rows."""
     out = {}
     for b in benchmarks:
         if b.get("run_type") != "aggregate":
             continue
-        out.setdefault(b["run_name"], {})[b["aggregate_name"]] = b
+        out.setdefault(short_name(b["run_name"]), {})[b["aggregate_name"]] = b
     # A run of one repetition has no aggregates: its single run stands for all three.
     for b in benchmarks:
-        if b.get("run_type") == "iteration" and b["run_name"] not in out:
-            out[b["run_name"]] = {"median": b, "min": b, "max": b}
+        name = short_name(b["run_name"])
+        if b.get("run_type") == "iteration" and name not in out:
+            out[name] = {"median": b, "min": b, "max": b}
     return out
 
 
@@ -46,7 +53,8 @@ def main(path):
           "repetitions, (min to max).")
     print()
 
-    families = [n.split("/")[1] for n in runs if n.startswith("Reader/")]
+    measured = {n.split("/")[1] for n in runs if n.startswith("Reader/")}
+    families = [f for f in GOALS if f in measured] + sorted(measured - set(GOALS))
     if families:
         print("| family | reader GB/s | file layer GB/s | ratio | goal |")
         print("|---|---|---|---|---|")

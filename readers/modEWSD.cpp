@@ -1,6 +1,7 @@
 #include "readers/modEWSD.h"
 
 #include <array>
+#include <limits>
 #include <optional>
 
 #include "core/block_reader.h"
@@ -12,6 +13,17 @@ namespace {
 
 constexpr std::uint8_t kEwsdFill = 0;
 constexpr std::uint64_t kBarMaximum = 100;
+
+// The length of the items whose first byte alone gives it; 0 for skip items (0x81)
+// and call records, whose second byte gives theirs.
+constexpr std::array<std::uint8_t, 256> kFixedLength = [] {
+  std::array<std::uint8_t, 256> t{};
+  t[0x80] = 1;
+  t[0x00] = 32;
+  for (int k = 0x7A; k <= 0x7C; ++k) t[k] = 64;
+  for (int k = 0x01; k <= 0x03; ++k) t[k] = 32;
+  return t;
+}();
 
 // Where a call record lies in the file.
 struct RecordPlace {
@@ -32,28 +44,114 @@ class ItemScanner {
       // Both bytes of the item must be in the view, unless the view reaches the end.
       if (pos < viewStart_ || (pos + 2 > viewEnd_ && viewEnd_ < size_)) refresh(pos);
       std::size_t at = static_cast<std::size_t>(pos - viewStart_);
-      std::uint8_t kind = view_.at(at);
-      if (kind == 0x80) {
-        pos += 1;
-      } else if (kind == 0x81) {
-        std::uint8_t length = view_.at(at + 1);
-        if (length == 0) return std::nullopt;
-        pos += length;
-      } else if (kind == 0x00) {
-        pos += 32;
-      } else if (kind >= 0x7A && kind <= 0x7C) {
-        pos += 64;
-      } else if (kind >= 0x01 && kind <= 0x03) {
-        pos += 32;
-      } else {
-        std::uint8_t length = view_.at(at + 1);
-        if (length == 0) return std::nullopt;
-        RecordPlace place{pos, length};
-        pos += length;
-        return place;
+
+      // Items whose two bytes lie in the view are walked here, bounds checked once
+      // per item against the view held.
+      const std::uint8_t* bytes = view_.data();
+      const std::size_t n = view_.size();
+      while (at + 1 < n) {
+        std::uint8_t kind = bytes[at];
+        if (std::uint8_t fixed = kFixedLength[kind]) {
+          at += fixed;
+          continue;
+        }
+        std::uint8_t length = bytes[at + 1];
+        if (length == 0) {
+          pos = viewStart_ + at;
+          return std::nullopt;
+        }
+        if (kind == 0x81) {
+          at += length;
+          continue;
+        }
+        pos = viewStart_ + at + length;
+        return RecordPlace{viewStart_ + at, length};
       }
+      pos = viewStart_ + at;
+      if (pos >= size_) break;
+      if (pos + 2 > viewEnd_ && viewEnd_ < size_) continue;  // a new view first
+
+      // The file's last byte: its second byte reads as the fill.
+      std::uint8_t kind = view_.at(at);
+      if (std::uint8_t fixed = kFixedLength[kind]) {
+        pos += fixed;
+        continue;
+      }
+      std::uint8_t length = view_.at(at + 1);
+      if (length == 0) return std::nullopt;
+      if (kind == 0x81) {
+        pos += length;
+        continue;
+      }
+      RecordPlace place{pos, length};
+      pos += length;
+      return place;
     }
     return std::nullopt;
+  }
+
+  // Walks on from `pos` like FindNextEwsdRecord, counting the call records into
+  // `count` and keeping the last one in `last`, without stopping at each. Returns
+  // true after a record that ends at or past `progressAt` - 1 (the bar may move;
+  // `pos` is just past that record), false when the records end.
+  bool CountEwsdRecords(std::uint64_t& pos, std::uint64_t progressAt, std::uint64_t& count, RecordPlace& last) {
+    while (pos < size_) {
+      if (pos < viewStart_ || (pos + 2 > viewEnd_ && viewEnd_ < size_)) refresh(pos);
+      const std::uint8_t* bytes = view_.data();
+      const std::size_t n = view_.size();
+      std::size_t at = static_cast<std::size_t>(pos - viewStart_);
+      std::uint64_t counted = 0;
+      std::size_t lastAt = 0;
+      std::uint8_t lastLength = 0;
+      bool progressDue = false;
+      bool ended = false;
+      // Records ending at or past this offset in the view call for the bar.
+      const std::uint64_t dueAt = progressAt - 1 > viewStart_ ? progressAt - 1 - viewStart_ : 0;
+      // The kind only steers branches, which the processor predicts: the next
+      // item's offset then waits on no load but a length byte's.
+      while (at + 1 < n) {
+        std::uint8_t kind = bytes[at];
+        std::uint8_t fixed = kFixedLength[kind];
+        if (fixed == 1) {
+          at += 1;
+        } else if (fixed == 32) {
+          at += 32;
+        } else if (fixed == 64) {
+          at += 64;
+        } else {
+          std::uint8_t length = bytes[at + 1];
+          if (length == 0) {
+            ended = true;
+            break;
+          }
+          if (kind != 0x81) {
+            ++counted;
+            lastAt = at;
+            lastLength = length;
+            if (at + length >= dueAt) {
+              at += length;
+              progressDue = true;
+              break;
+            }
+          }
+          at += length;
+        }
+      }
+      count += counted;
+      if (counted > 0) last = RecordPlace{viewStart_ + lastAt, lastLength};
+      pos = viewStart_ + at;
+      if (progressDue) return true;
+      if (ended || pos >= size_) return false;
+      if (pos + 2 > viewEnd_ && viewEnd_ < size_) continue;  // a new view first
+
+      // The file's last byte: its second byte reads as the fill.
+      auto place = FindNextEwsdRecord(pos);
+      if (!place) return false;
+      ++count;
+      last = *place;
+      if (pos + 1 >= progressAt) return true;
+    }
+    return false;
   }
 
   // Another view of the file was asked for: ours may no longer be valid.
@@ -113,27 +211,39 @@ ReaderResult ReadEwsdFile(const std::string& path, ReaderContext& ctx) {
   std::uint64_t position = 0;
   std::uint64_t count = 0;
   std::uint64_t previousPercent = 0;
+  // Where (position + 1) / step, the bar's per cent, next grows: it is worked out
+  // only then, not for every record.
+  std::uint64_t nextPercentAt = step > 0 ? step : std::numeric_limits<std::uint64_t>::max();
+  // After a record that reaches nextPercentAt: true when the user stopped the pass.
+  auto moveBar = [&] {
+    std::uint64_t percent = (position + 1) / step;
+    if (percent > previousPercent && percent <= kBarMaximum) {
+      ctx.setProgress(static_cast<int>(percent));
+      if (ctx.pollStop()) return true;
+    }
+    previousPercent = percent;
+    nextPercentAt = (percent + 1) * step;
+    return false;
+  };
+
   std::string start;
   RecordPlace last;
-  while (auto place = scanner.FindNextEwsdRecord(position)) {
-    if (count == 0) {
-      start = WalkRecord(file, *place, ctx).text();
-      scanner.invalidate();
-    }
-    ++count;
-    last = *place;
-    if (step > 0) {
-      std::uint64_t percent = (position + 1) / step;
-      if (percent > previousPercent && percent <= kBarMaximum) {
-        ctx.setProgress(static_cast<int>(percent));
-        if (ctx.pollStop()) {
-          ctx.setProgress(0);
-          return StopResult();
-        }
+  // The first record is decoded; the others are only counted, the last one kept.
+  if (auto first = scanner.FindNextEwsdRecord(position)) {
+    start = WalkRecord(file, *first, ctx).text();
+    scanner.invalidate();
+    count = 1;
+    last = *first;
+    bool due = position + 1 >= nextPercentAt;
+    for (;;) {
+      if (due && moveBar()) {
+        ctx.setProgress(0);
+        return StopResult();
       }
-      previousPercent = percent;
+      if (position >= size) break;
+      due = scanner.CountEwsdRecords(position, nextPercentAt, count, last);
+      if (!due) break;
     }
-    if (position >= size) break;
   }
 
   ctx.setProgress(0);

@@ -47,6 +47,10 @@ def main(path):
         data = json.load(f)
     runs = aggregates(data.get("benchmarks", []))
     ctx = data.get("context", {})
+    timed = "the clock" if any(
+        r["median"].get("run_name", "").endswith("/real_time") for n, r in runs.items() if n.startswith("Reader/")
+    ) else "the thread's CPU time (reads included)"
+    print(f"Readers, file layer and probe timed by {timed}; CLI runs and cold reads by the clock.")
     print(f"Measured {ctx.get('date', '?')} on {ctx.get('host_name', '?')}, "
           f"{ctx.get('num_cpus', '?')} CPUs at {ctx.get('mhz_per_cpu', '?')} MHz; "
           f"median of {max((r['median'].get('repetitions', 1) for r in runs.values()), default=1)} "
@@ -74,7 +78,8 @@ def main(path):
         sizes = sorted({n.split("/")[2] for n in probes}, key=len)
         print("| family | " + " | ".join(f"probe {s} µs" for s in sizes) + " |")
         print("|---|" + "---|" * len(sizes))
-        for fam in dict.fromkeys(n.split("/")[1] for n in probes):
+        measured = {n.split("/")[1] for n in probes}
+        for fam in [f for f in GOALS if f in measured] + sorted(measured - set(GOALS)):
             cells = []
             for s in sizes:
                 r = runs.get(f"Probe/{fam}/{s}")
@@ -83,7 +88,7 @@ def main(path):
             print(f"| {fam} | " + " | ".join(cells) + " |")
         print()
 
-    cli = [n for n in runs if n.startswith("CliAnalyse/")]
+    cli = sorted(n for n in runs if n.startswith("CliAnalyse/"))
     if cli:
         print("| vellmark-cli analyse, one file per family | seconds | GB/s | peak RSS MiB |")
         print("|---|---|---|---|")
@@ -94,7 +99,8 @@ def main(path):
                   f"{time_in(r['max'], 's'):.2f}) | {gbps(r['median']):.2f} | {peak:.1f} |")
         print()
 
-    cold = [n.split("/")[1] for n in runs if n.startswith("ColdReader/")]
+    measured = {n.split("/")[1] for n in runs if n.startswith("ColdReader/")}
+    cold = [f for f in GOALS if f in measured] + sorted(measured - set(GOALS))
     if cold:
         print("| family, cold cache | reader s | cat s | reader / cat |")
         print("|---|---|---|---|")

@@ -2,7 +2,9 @@
 // and large files, and whole vellmark-cli runs with their peak memory.
 //
 //   vellmark-bench [--size=1GiB] [--cache-dir=DIR] [--repetitions=5] [--cold]
-//                  [--verify-only] [--no-cli] [benchmark options...]
+//                  [--verify-only] [--no-cli] [--real-time] [benchmark options...]
+//
+// In-process runs are timed by their thread's CPU time unless --real-time is given.
 //
 // Before timing anything it checks every reader's result and the probe's family on
 // the generated files and fails when one differs.
@@ -44,6 +46,7 @@ struct Options {
   bool cold = false;
   bool verifyOnly = false;
   bool cli = true;
+  bool realTime = false;  // time in-process runs by the clock too
   std::string cliPath = VELLMARK_CLI;
 };
 
@@ -151,7 +154,7 @@ std::string Slurp(const std::string& path) {
 // included), so other work on the machine does not count against them; runs of
 // other processes and cold reads by the clock.
 void MinMax(benchmark::internal::Benchmark* b, const Options& o, bool realTime = false) {
-  if (realTime) b->UseRealTime();
+  if (realTime || o.realTime) b->UseRealTime();
   b->Repetitions(o.repetitions)
       ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
       ->ComputeStatistics("max", [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); });
@@ -307,6 +310,8 @@ int main(int argc, char** argv) {
       o.cold = true;
     } else if (arg == "--verify-only") {
       o.verifyOnly = true;
+    } else if (arg == "--real-time") {
+      o.realTime = true;
     } else if (arg == "--no-cli") {
       o.cli = false;
     } else {

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 #include "cli/cli_run.h"
 #include "cli/cli_services.h"
 #include "cli/commands.h"
+#include "cli/parallel_reads.h"
+#include "core/analysis_session.h"
+#include "core/texts.h"
 #include "testdata/bytes.h"
 #include "testdata/ewsd.h"
 #include "testdata/ocb.h"
@@ -99,6 +105,53 @@ TEST(ParallelReads, CtrlCStopsAfterTheCurrentEntryAsWithOneJob) {
   // paths holds a missing and a refused one, which never become entries; the first
   // entry, an OCB file, is not a polling reader and is read whole.
   EXPECT_EQ(waiting, paths.size() - 3);
+}
+
+TEST(ParallelReads, EntriesAfterTheStoppedOneWaitEvenWhenTheirReadsFinished) {
+  TempDir dir;
+  // One OCB file, then C-DOT files whose reads finish at once on the other thread.
+  std::vector<std::string> paths{dir.write("first.DAT", testdata::OcbSamples().front().bytes)};
+  for (const char* name : {"c0.DAT", "c1.DAT", "c2.DAT"})
+    paths.push_back(dir.write(name, testdata::CdotSamples().front().bytes));
+
+  for (int jobs : {1, 2}) {
+    std::atomic<int> laterReads{0};
+    ReaderTable readers{
+        // Ctrl-C comes while the first file is read, after the others were read ahead.
+        {"OCB",
+         [&](const std::string&, ReaderContext&) -> ReaderResult {
+           for (int i = 0; i < 500 && jobs > 1 && laterReads < 3; ++i)
+             std::this_thread::sleep_for(std::chrono::milliseconds(2));
+           g_interrupts = 1;
+           return "a,b,1";
+         }},
+        {"CDOT", [&](const std::string&, ReaderContext&) -> ReaderResult {
+           ++laterReads;
+           return "c,d,2";
+         }}};
+    std::ostringstream err;
+    CliServices services(err, false);
+    AnalysisSession session(services, RealFileSystem(), readers);
+    services.attach(&session);
+    session.OfferFiles(paths);
+    {
+      std::unique_ptr<ParallelReads> ahead;
+      if (jobs > 1) ahead = std::make_unique<ParallelReads>(session, jobs);
+      session.RunAnalysis(false);
+    }
+    g_interrupts = 0;
+    if (jobs > 1) {
+      EXPECT_EQ(laterReads, 3);  // read ahead, yet not shown
+    }
+    ASSERT_EQ(session.list().size(), 4u);
+    EXPECT_EQ(session.list().at(0).start, "a") << jobs;
+    for (std::size_t row = 1; row < 4; ++row) {
+      EXPECT_EQ(session.list().at(row).start, kWaitingStatus) << jobs;
+      EXPECT_EQ(session.list().at(row).records, "0") << jobs;
+    }
+    EXPECT_TRUE(services.interrupted());
+    EXPECT_EQ(session.readers().front().family, "OCB");  // the table is given back
+  }
 }
 
 TEST(ParallelReads, JobsMustBeAPositiveNumber) {

@@ -6,21 +6,6 @@
 
 namespace vellmark::testdata {
 
-namespace {
-
-// Writes `text` at 1-based position `pos` of the record, inside its length only.
-void Place(std::string& record, std::size_t pos, const std::string& text) {
-  for (std::size_t i = 0; i < text.size() && pos - 1 + i < record.size(); ++i) record[pos - 1 + i] = text[i];
-}
-
-std::string Digits(unsigned long long value, int width) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%0*llu", width, value);
-  return text;
-}
-
-}  // namespace
-
 std::string AxeRecord(const AxeCall& call) {
   std::size_t length = call.length ? call.length : (call.layout == 2 ? 150 : 120);
   std::string record(length, '0');
@@ -28,29 +13,29 @@ std::string AxeRecord(const AxeCall& call) {
   for (std::size_t i = 37; i < length; i += 9) record[i] = ' ';
   char lengthField[8];
   std::snprintf(lengthField, sizeof lengthField, "%3zu", length % 1000);
-  Place(record, 1, lengthField);
-  Place(record, 4, "01");
-  Place(record, 6, "044" + Digits(28100000ULL + call.serial * 7919 % 100000, 8) + "  ");
-  std::string called = Digits(919840000000ULL + call.serial * 104729 % 10000000, 12);
+  PlaceText(record, 1, lengthField);
+  PlaceText(record, 4, "01");
+  PlaceText(record, 6, "044" + ZeroPadded(28100000ULL + call.serial * 7919 % 100000, 8) + "  ");
+  std::string called = ZeroPadded(919840000000ULL + call.serial * 104729 % 10000000, 12);
   switch (call.layout) {
     case 0:
-      Place(record, 19, "0091" + called);
-      Place(record, 35, "017");
+      PlaceText(record, 19, "0091" + called);
+      PlaceText(record, 35, "017");
       break;
     case 1:
-      Place(record, 19, " " + called + "   ");
-      Place(record, 35, "017");
+      PlaceText(record, 19, " " + called + "   ");
+      PlaceText(record, 35, "017");
       break;
     default:
-      Place(record, 19, "    " + called);
-      Place(record, 35, "   ");
+      PlaceText(record, 19, "    " + called);
+      PlaceText(record, 35, "   ");
       break;
   }
   std::size_t hour = call.layout == 2 ? 66 : 50 + static_cast<std::size_t>(call.layout);
   std::size_t year = call.layout == 2 ? 87 : 71 + static_cast<std::size_t>(call.layout);
-  Place(record, hour, call.time);
-  Place(record, year, call.date);
-  Place(record, year + 8, Digits(call.serial * 37 % 3600, 6));  // duration
+  PlaceText(record, hour, call.time);
+  PlaceText(record, year, call.date);
+  PlaceText(record, year + 8, ZeroPadded(call.serial * 37 % 3600, 6));  // duration
   return record;
 }
 
@@ -90,7 +75,7 @@ std::vector<std::string> AxeRun(int layout, std::size_t n, const std::string& da
     AxeCall call;
     call.layout = layout;
     call.date = date;
-    call.time = Digits(seconds / 3600 % 24, 2) + Digits(seconds / 60 % 60, 2) + Digits(seconds % 60, 2);
+    call.time = ZeroPadded(seconds / 3600 % 24, 2) + ZeroPadded(seconds / 60 % 60, 2) + ZeroPadded(seconds % 60, 2);
     call.length = 100 + (i * 13) % 61;
     call.serial = static_cast<unsigned>(i + 1);
     records.push_back(AxeRecord(call));

@@ -1,5 +1,6 @@
 #include "testdata/bytes.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +25,16 @@ void PutText(Bytes& bytes, std::size_t offset, std::string_view text, std::uint8
 void Append(Bytes& bytes, const Bytes& more) { bytes.insert(bytes.end(), more.begin(), more.end()); }
 
 Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+void PlaceText(std::string& record, std::size_t pos, std::string_view text) {
+  for (std::size_t i = 0; i < text.size() && pos - 1 + i < record.size(); ++i) record[pos - 1 + i] = text[i];
+}
+
+std::string ZeroPadded(unsigned long long value, int width) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%0*llu", width, value);
+  return text;
+}
 
 std::uint8_t Bcd(unsigned twoDigits) {
   return static_cast<std::uint8_t>(((twoDigits / 10) % 10) << 4 | (twoDigits % 10));

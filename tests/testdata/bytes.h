@@ -19,6 +19,11 @@ void PutText(Bytes& bytes, std::size_t offset, std::string_view text, std::uint8
 void Append(Bytes& bytes, const Bytes& more);
 Bytes Text(std::string_view text);
 
+// Text records: writes `text` at 1-based position `pos`, inside the record's length only.
+void PlaceText(std::string& record, std::size_t pos, std::string_view text);
+// A number as decimal digits with leading zeros to `width`: (42, 4) -> "0042".
+std::string ZeroPadded(unsigned long long value, int width);
+
 // One byte of two BCD digits: 42 -> 0x42.
 std::uint8_t Bcd(unsigned twoDigits);
 

@@ -6,32 +6,18 @@
 
 namespace vellmark::testdata {
 
-namespace {
-
-void Place(std::string& record, std::size_t pos, const std::string& text) {
-  for (std::size_t i = 0; i < text.size() && pos - 1 + i < record.size(); ++i) record[pos - 1 + i] = text[i];
-}
-
-std::string Digits(unsigned long long value, int width) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%0*llu", width, value);
-  return text;
-}
-
-}  // namespace
-
 std::string EssRecord(const EssCall& call) {
   std::string record(kEssRecordLength, ' ');
-  Place(record, 1, "0625");                                                   // structure code
-  Place(record, 5, Digits(8022400000ULL + call.serial * 7919 % 100000, 10));  // calling
-  Place(record, 15, Digits(9845000000ULL + call.serial * 104729 % 1000000, 10));  // called
-  Place(record, 31, "0001" + Digits(call.serial % 1000, 3) + " 00210");
-  Place(record, 44, call.date);
-  Place(record, 50, call.time);
-  Place(record, 56, Digits(call.serial * 37 % 3600, 6));  // duration in seconds
-  Place(record, 62, call.route.empty() ? "0" + Digits(3100 + call.serial % 50, 4) + " 00000000" : call.route);
-  Place(record, 75, "7");
-  Place(record, 76, "000 0 00 " + Digits(call.serial, 8) + " 0000000000");
+  PlaceText(record, 1, "0625");                                                   // structure code
+  PlaceText(record, 5, ZeroPadded(8022400000ULL + call.serial * 7919 % 100000, 10));  // calling
+  PlaceText(record, 15, ZeroPadded(9845000000ULL + call.serial * 104729 % 1000000, 10));  // called
+  PlaceText(record, 31, "0001" + ZeroPadded(call.serial % 1000, 3) + " 00210");
+  PlaceText(record, 44, call.date);
+  PlaceText(record, 50, call.time);
+  PlaceText(record, 56, ZeroPadded(call.serial * 37 % 3600, 6));  // duration in seconds
+  PlaceText(record, 62, call.route.empty() ? "0" + ZeroPadded(3100 + call.serial % 50, 4) + " 00000000" : call.route);
+  PlaceText(record, 75, "7");
+  PlaceText(record, 76, "000 0 00 " + ZeroPadded(call.serial, 8) + " 0000000000");
   return record;
 }
 
@@ -51,7 +37,7 @@ std::vector<EssCall> EssRun(std::size_t n, const std::string& date, unsigned hou
   for (std::size_t i = 0; i < n; ++i, seconds += gap) {
     EssCall call;
     call.date = date;
-    call.time = Digits(seconds / 3600 % 24, 2) + Digits(seconds / 60 % 60, 2) + Digits(seconds % 60, 2);
+    call.time = ZeroPadded(seconds / 3600 % 24, 2) + ZeroPadded(seconds / 60 % 60, 2) + ZeroPadded(seconds % 60, 2);
     call.serial = static_cast<unsigned>(i + 1);
     calls.push_back(call);
   }
@@ -69,7 +55,7 @@ std::vector<SampleFile> EssSamples() {
   // line feeds it sees column 75 - k of record k; these routes carry a 7 there.
   auto lines = EssRun(40, "250319", 7, 45, 71);
   for (std::size_t k = 1; k <= 10; ++k) {
-    std::string route = "0" + Digits(3100 + k, 4) + " 00000000";
+    std::string route = "0" + ZeroPadded(3100 + k, 4) + " 00000000";
     route[13 - k] = '7';
     lines[k].route = route;
   }

@@ -2,15 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 
-#include "core/fault_injection.h"
 #include "core/memory_file_system.h"
-#include "core/switch_family.h"
-#include "readers/probe.h"
 #include "testdata/axe.h"
 #include "testdata/reader_harness.h"
-#include "testdata/samples.h"
 
 namespace vellmark {
 namespace {
@@ -197,63 +192,6 @@ TEST_F(AxeReader, WalksFilesLargerThanTheReadBuffer) {
   Bytes file = AxeFile(blocks);
   EXPECT_EQ(read(file), "2025-03-18   08:00:00,2025-03-18   23:59:59,9000");
   EXPECT_EQ(harness.progress.size(), 101u);  // 1 to 100, then 0
-}
-
-TEST_F(AxeReader, FailsLikeEveryReaderWhenTheFileCannotBeRead) {
-  try {
-    harness.read(ReadAxeFile, "/exchange/missing.AXE");
-    FAIL() << "a missing file was read";
-  } catch (const ReaderError& error) {
-    EXPECT_EQ(error.kind(), ReadFailure::Open);
-  }
-
-  std::vector<std::string> records(600 * 15, Call(0, "250318", "080000", 130));
-  files.put(kPath, AxeFile(AxeBlocks(records)));
-  FaultInjectingFileSystem faulty(files);
-  ReaderHarness broken(faulty);
-  faulty.failReadsFrom(1100000, EIO);
-  try {
-    broken.read(ReadAxeFile, kPath);
-    FAIL() << "a failed read gave a result";
-  } catch (const ReaderError& error) {
-    EXPECT_EQ(error.kind(), ReadFailure::Read);
-  }
-}
-
-TEST_F(AxeReader, SamplesAreProbedAndRead) {
-  auto samples = AxeSamples();
-  ASSERT_EQ(samples.size(), 3u);
-  std::vector<std::string> expected = {"2025-03-18   08:00:00,2025-03-18   08:54:53,90",
-                                       "2025-03-18   14:02:00,2025-03-18   14:52:16,105",
-                                       "2025-03-18   23:10:00,2025-03-19   00:44:17,90"};
-  for (std::size_t s = 0; s < samples.size(); ++s) {
-    EXPECT_EQ(ProbeHead(samples[s].bytes.data(), samples[s].bytes.size()), kFamilyAxe) << samples[s].name;
-    EXPECT_EQ(read(samples[s].bytes), expected[s]) << samples[s].name;
-  }
-}
-
-TEST_F(AxeReader, EveryPrefixReadsPromptly) {
-  // Two whole blocks and most of a third, the layout switching in the middle one; and a
-  // block whose last record is cut by the block end.
-  auto night = AxeBlocks(AxeRun(1, 40, "250318", 23, 10, 19));
-  night.resize(3);
-  night[1].insert(night[1].begin() + 2, Call(0, "250319", "004417"));
-  Bytes mixed = AxeFile(night);
-  mixed.resize(2 * kAxeBlockSize + 700);
-  AxeBlock full(16, Call(2, "250318", "080000", 125));
-  full.push_back(Call(0, "250318", "085959", 45));
-  full.push_back(Call(0, "250318", "090000", 120));
-
-  for (const Bytes& file : {mixed, AxeFile({full})}) {
-    std::uint64_t before = 0;
-    for (std::size_t n = 0; n <= file.size(); ++n) {
-      ReaderResult result = read(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n)));
-      std::uint64_t count = std::stoull(result.substr(result.rfind(',') + 1));
-      ASSERT_GE(count, before) << "cut to " << n;
-      before = count;
-    }
-    EXPECT_GT(before, 0u);
-  }
 }
 
 }  // namespace

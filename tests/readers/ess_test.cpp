@@ -2,15 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 
-#include "core/fault_injection.h"
 #include "core/memory_file_system.h"
-#include "core/switch_family.h"
-#include "readers/probe.h"
 #include "testdata/ess.h"
 #include "testdata/reader_harness.h"
-#include "testdata/samples.h"
 
 namespace vellmark {
 namespace {
@@ -156,51 +151,6 @@ TEST_F(EssReader, WalksFilesLargerThanTheReadBuffer) {
   EXPECT_EQ(harness.polls, 100);
   EXPECT_EQ(harness.progress.size(), 100u);  // 1 to 99, then 0
   EXPECT_EQ(harness.progress[98], 99);
-}
-
-TEST_F(EssReader, FailedOpenOrReadThrows) {
-  try {
-    harness.read(ReadEssFile, "/exchange/missing.001");
-    FAIL() << "a missing file was read";
-  } catch (const ReaderError& error) {
-    EXPECT_EQ(error.kind(), ReadFailure::Open);
-  }
-  files.put(kPath, EssFile(EssRun(10000, "250318", 0, 0, 8)));
-  FaultInjectingFileSystem faulty(files);
-  ReaderHarness broken(faulty);
-  faulty.failReadsFrom(1100000, EIO);
-  try {
-    broken.read(ReadEssFile, kPath);
-    FAIL() << "a failed read gave a result";
-  } catch (const ReaderError& error) {
-    EXPECT_EQ(error.kind(), ReadFailure::Read);
-  }
-}
-
-TEST_F(EssReader, SamplesAreProbedAndRead) {
-  auto samples = EssSamples();
-  ASSERT_EQ(samples.size(), 2u);
-  std::vector<std::string> expected = {"2025-03-18   09:00:00,2025-03-18   10:45:07,117",
-                                       "2025-03-19   07:45:00,2025-03-19   08:31:09,40"};
-  for (std::size_t s = 0; s < samples.size(); ++s) {
-    EXPECT_EQ(ProbeHead(samples[s].bytes.data(), samples[s].bytes.size()), kFamily5ess) << samples[s].name;
-    EXPECT_EQ(read(samples[s].bytes), expected[s]) << samples[s].name;
-  }
-}
-
-TEST_F(EssReader, EveryPrefixReadsPromptly) {
-  auto calls = EssRun(12, "250318", 9, 0, 53);
-  calls[4].date = "      ";
-  for (const Bytes& file : {EssFile(calls, 3, "\n\n"), EssFile(calls)}) {
-    std::uint64_t before = 0;
-    for (std::size_t n = 0; n <= file.size(); ++n) {
-      ReaderResult result = read(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n)));
-      std::uint64_t count = std::stoull(result.substr(result.rfind(',') + 1));
-      ASSERT_GE(count, before) << "cut to " << n;
-      before = count;
-    }
-    EXPECT_EQ(before, 11u);
-  }
 }
 
 }  // namespace

@@ -6,8 +6,6 @@
 #include "core/memory_file_system.h"
 #include "readers/ewsd_packages.h"
 #include "readers/modEWSD.h"
-#include "core/switch_family.h"
-#include "readers/probe.h"
 #include "testdata/ewsd.h"
 #include "testdata/reader_harness.h"
 #include "testdata/samples.h"
@@ -212,34 +210,6 @@ TEST_F(EwsdReaderTest, TheBarMovesByWholePercentsAndStopIsAskedThere) {
   ASSERT_LT(EwsdFile({Call(8, 0, 0), Call(8, 1, 0)}).size(), 100u);
   EXPECT_TRUE(small.progress.empty());
   EXPECT_EQ(small.polls, 0);
-}
-
-TEST_F(EwsdReaderTest, EveryPrefixOfAFileIsReadWithoutFailing) {
-  EwsdRecord bit7Clear = EwsdCall(EwsdStamp{26, 4, 17, 11, 0, 0});
-  bit7Clear.packagesAt8 = false;
-  bit7Clear.packages.push_back(testdata::EwsdPackage146(3));
-  std::vector<Bytes> wholes = {
-      EwsdFile({Call(8, 0, 0), EwsdFillers(2), EwsdSkipItem(7), Call(8, 1, 0), EwsdItem(0x7B),
-                EwsdRecordBytes(bit7Clear), EwsdEmptyBlock(), Call(8, 3, 0)}),
-      Calls(12)};
-  for (const Bytes& whole : wholes) {
-    for (std::size_t n = 0; n <= whole.size(); ++n) {
-      ReaderHarness fresh(files);
-      ReaderResult result;
-      ASSERT_NO_THROW(result = read(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n)), fresh))
-          << n;
-      std::size_t records = std::stoul(result.substr(result.rfind(',') + 1));
-      ASSERT_LE(records, 12u) << n;
-      ASSERT_EQ(fresh.finalProgress(), 0) << n;
-    }
-  }
-}
-
-TEST_F(EwsdReaderTest, SamplesAreEwsdFiles) {
-  for (const auto& sample : testdata::EwsdSamples()) {
-    EXPECT_EQ(ProbeHead(sample.bytes.data(), sample.bytes.size()), kFamilyEwsd) << sample.name;
-    EXPECT_NO_THROW(read(sample.bytes)) << sample.name;
-  }
 }
 
 TEST_F(EwsdReaderTest, CliReportsEwsdFilesAsJson) {

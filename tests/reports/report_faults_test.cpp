@@ -12,6 +12,7 @@
 #include "reports/spreadsheet_export.h"
 #include "reports/text_report.h"
 #include "testdata/bytes.h"
+#include "saved_files.h"
 #include "testdata/recording_services.h"
 #include "testdata/report_entries.h"
 
@@ -24,16 +25,8 @@ using testdata::MakeEntry;
 using testdata::RecordingServices;
 using testdata::TempDir;
 
-std::string Read(const std::string& path) {
-  auto bytes = testdata::ReadWholeFile(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-std::set<std::string> Names(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
-  return names;
-}
+using reports_test::Names;
+using reports_test::Read;
 
 // n analysed entries, each row of the report about 150 bytes.
 AnalyserList ManyEntries(std::size_t n) {

@@ -11,6 +11,7 @@
 
 #include "core/fault_injection.h"
 #include "testdata/bytes.h"
+#include "saved_files.h"
 
 namespace vellmark {
 namespace {
@@ -18,16 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 using testdata::TempDir;
 
-std::string Read(const std::string& path) {
-  auto bytes = testdata::ReadWholeFile(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-std::set<std::string> Names(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
-  return names;
-}
+using reports_test::Names;
+using reports_test::Read;
 
 unsigned Mode(const std::string& path) {
   struct stat st;

@@ -1,0 +1,266 @@
+// What every reader owes the analysis pass, checked family by family: samples probe as
+// their family and read to their known results, file failures surface as ReaderError of
+// the right kind, and no prefix of a file makes a reader fail or lose count.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <functional>
+
+#include "core/fault_injection.h"
+#include "core/memory_file_system.h"
+#include "core/switch_family.h"
+#include "readers/modAXE.h"
+#include "readers/modCdot.h"
+#include "readers/modE10B.h"
+#include "readers/modESS.h"
+#include "readers/modEWSD.h"
+#include "readers/modOCB.h"
+#include "readers/probe.h"
+#include "testdata/axe.h"
+#include "testdata/cdot.h"
+#include "testdata/e10b.h"
+#include "testdata/ess.h"
+#include "testdata/ewsd.h"
+#include "testdata/ocb.h"
+#include "testdata/reader_harness.h"
+#include "testdata/samples.h"
+
+namespace vellmark {
+namespace {
+
+using namespace testdata;
+
+struct FailingFile {
+  Bytes bytes;
+  std::uint64_t failReadsFrom;  // offset of the first read that fails
+};
+
+struct ReaderCase {
+  const char* name;
+  ReaderFunction read;
+  int family;
+  std::string path;  // where built files are put; samples go under their own names
+  std::function<std::vector<SampleFile>()> samples;
+  std::vector<std::string> expected;  // per sample; "" only asks for a result
+  std::function<FailingFile()> failing;
+  std::function<std::vector<Bytes>()> prefixFiles;
+  std::vector<std::uint64_t> wholeCounts;  // records of each whole prefix file
+  // Where the family knows the exact result of any prefix.
+  std::function<ReaderResult(const Bytes& prefix)> prefixResult;
+};
+
+std::uint64_t CountOf(const ReaderResult& result) { return std::stoull(result.substr(result.rfind(',') + 1)); }
+
+Bytes Prefix(const Bytes& whole, std::size_t n) {
+  return Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+// OCB: 48 calls per block, a minute apart from 08:00:00 on day 45.
+Bytes OcbMinutes(std::size_t calls, OcbLayout layout, OcbEnd end) {
+  OcbFile file;
+  file.layout = layout;
+  file.end = end;
+  file.blocks = OcbBlocksOf(OcbCalls(calls, 45, 8 * 3600, 60), 26, 45);
+  return BuildOcbFile(file);
+}
+
+Bytes EwsdCallAt(unsigned hour, unsigned minute) {
+  return EwsdRecordBytes(EwsdCall(EwsdStamp{26, 4, 17, hour, minute, 0}));
+}
+
+std::vector<Bytes> EwsdPrefixFiles() {
+  EwsdRecord bit7Clear = EwsdCall(EwsdStamp{26, 4, 17, 11, 0, 0});
+  bit7Clear.packagesAt8 = false;
+  bit7Clear.packages.push_back(EwsdPackage146(3));
+  std::vector<Bytes> twelve;
+  for (unsigned i = 0; i < 12; ++i) twelve.push_back(EwsdCallAt(10, i));
+  return {EwsdFile({EwsdCallAt(8, 0), EwsdFillers(2), EwsdSkipItem(7), EwsdCallAt(8, 1), EwsdItem(0x7B),
+                    EwsdRecordBytes(bit7Clear), EwsdEmptyBlock(), EwsdCallAt(8, 3)}),
+          EwsdFile(twelve)};
+}
+
+E10bBlock E10bSequences(std::initializer_list<unsigned> numbers) {
+  E10bBlock block;
+  unsigned minute = 0;
+  for (unsigned n : numbers) block.push_back({static_cast<std::uint16_t>(n), 45, 10, minute++});
+  return block;
+}
+
+ReaderResult ReadFresh(const ReaderCase& c, const Bytes& bytes) {
+  MemoryFileSystem files;
+  files.put(c.path, bytes);
+  ReaderHarness harness(files);
+  return harness.read(c.read, c.path);
+}
+
+// C-DOT as the exchange's format describes it, one 49-byte read at a time.
+std::uint64_t CdotModelCount(const Bytes& bytes) {
+  std::uint64_t count = 0;
+  for (std::size_t pos = 0;; pos += 48) {
+    ++count;
+    if (pos + 27 < bytes.size() && bytes[pos + 27] > 2) return count;
+    if (bytes.size() - pos < 49) return count;
+  }
+}
+
+std::string AxeCallText(int layout, const std::string& date, const std::string& time, std::size_t length = 0) {
+  return AxeRecord({layout, date, time, length, 1});
+}
+
+std::vector<ReaderCase> Cases() {
+  std::vector<ReaderCase> cases;
+  cases.push_back({"Ocb", ReadOcbFile, kFamilyOcb, "/data/ocb.dat", OcbSamples, {"", ""},
+                   [] { return FailingFile{OcbMinutes(96, OcbLayout::A, OcbEnd::Mark4040), 3000}; },
+                   [] {
+                     return std::vector<Bytes>{OcbMinutes(60, OcbLayout::A, OcbEnd::Mark4040),
+                                               OcbMinutes(60, OcbLayout::B, OcbEnd::None)};
+                   },
+                   {60, 60}, nullptr});
+  cases.push_back({"Ewsd", ReadEwsdFile, kFamilyEwsd, "/data/file.ama", EwsdSamples, {},
+                   [] {
+                     std::vector<Bytes> calls;
+                     for (unsigned i = 0; i < 600; ++i) calls.push_back(EwsdCallAt(10 + i / 60, i % 60));
+                     Bytes file = EwsdFile(calls);
+                     return FailingFile{file, file.size() - 100};
+                   },
+                   EwsdPrefixFiles, {4, 12}, nullptr});
+  ReaderCase e10b{"E10b", ReadE10bFile, kFamilyE10b, "/cdr/E10B-TEST.TKT", E10bSamples,
+                  {"2026-02-14   08:00:00,2026-02-14   11:11:00,192", "2026-12-31   23:50:00,2026-01-01   02:19:00,150"},
+                  [] {
+                    Bytes file = E10bFile(E10bBlocks(E10bRun(1, 600 * 78, 1, 0, 0)));
+                    return FailingFile{file, file.size() - 100};
+                  },
+                  [] {
+                    Bytes brokenChain = E10bFile({E10bSequences({5, 0, 6, 7}), E10bSequences({0, 0, 1, 30, 31})});
+                    brokenChain.resize(brokenChain.size() + 100, 0x01);
+                    return std::vector<Bytes>{E10bSamples().back().bytes, brokenChain};
+                  },
+                  {},
+                  nullptr};
+  // Only whole blocks are read: a prefix reads like its whole blocks alone.
+  e10b.prefixResult = [c = e10b](const Bytes& prefix) { return ReadFresh(c, Prefix(prefix, prefix.size() / 2048 * 2048)); };
+  cases.push_back(e10b);
+  cases.push_back({"Cdot", ReadCdotFile, kFamilyCdot, "/cdr/KOL1140226.DAT", CdotSamples,
+                   {"2026-02-14   00:00:00,2026-02-14   23:59:59,64", "2026-02-15   00:00:00,2026-02-15   23:59:59,41"},
+                   [] {
+                     Bytes file = CdotFile(CdotCalls(23000));
+                     return FailingFile{file, file.size() - 10};
+                   },
+                   [] {
+                     auto samples = CdotSamples();  // the one with an end mark and the cut one
+                     return std::vector<Bytes>{samples[1].bytes, samples[2].bytes};
+                   },
+                   {},
+                   [](const Bytes& prefix) {
+                     return "2026-02-14   00:00:00,2026-02-14   23:59:59," + std::to_string(CdotModelCount(prefix));
+                   }});
+  cases.push_back({"Axe", ReadAxeFile, kFamilyAxe, "/exchange/TTFILE07.AXE", AxeSamples,
+                   {"2025-03-18   08:00:00,2025-03-18   08:54:53,90", "2025-03-18   14:02:00,2025-03-18   14:52:16,105",
+                    "2025-03-18   23:10:00,2025-03-19   00:44:17,90"},
+                   [] {
+                     std::vector<std::string> records(600 * 15, AxeCallText(0, "250318", "080000", 130));
+                     return FailingFile{AxeFile(AxeBlocks(records)), 1100000};
+                   },
+                   [] {
+                     // Two whole blocks and most of a third, the layout switching in the middle
+                     // one; and a block whose last record is cut by the block end.
+                     auto night = AxeBlocks(AxeRun(1, 40, "250318", 23, 10, 19));
+                     night.resize(3);
+                     night[1].insert(night[1].begin() + 2, AxeCallText(0, "250319", "004417"));
+                     Bytes mixed = AxeFile(night);
+                     mixed.resize(2 * kAxeBlockSize + 700);
+                     AxeBlock full(16, AxeCallText(2, "250318", "080000", 125));
+                     full.push_back(AxeCallText(0, "250318", "085959", 45));
+                     full.push_back(AxeCallText(0, "250318", "090000", 120));
+                     return std::vector<Bytes>{mixed, AxeFile({full})};
+                   },
+                   {37, 18}, nullptr});
+  cases.push_back({"Ess", ReadEssFile, kFamily5ess, "/exchange/AMA20250318.001", EssSamples,
+                   {"2025-03-18   09:00:00,2025-03-18   10:45:07,117", "2025-03-19   07:45:00,2025-03-19   08:31:09,40"},
+                   [] { return FailingFile{EssFile(EssRun(10000, "250318", 0, 0, 8)), 1100000}; },
+                   [] {
+                     auto calls = EssRun(12, "250318", 9, 0, 53);
+                     calls[4].date = "      ";
+                     return std::vector<Bytes>{EssFile(calls, 3, "\n\n"), EssFile(calls)};
+                   },
+                   {11, 11}, nullptr});
+  return cases;
+}
+
+void PrintTo(const ReaderCase& c, std::ostream* out) { *out << c.name; }
+
+class ReaderContract : public ::testing::TestWithParam<ReaderCase> {};
+
+TEST_P(ReaderContract, SamplesProbeAsTheirFamilyAndReadToTheirResults) {
+  const ReaderCase& c = GetParam();
+  auto samples = c.samples();
+  ASSERT_GE(samples.size(), std::max<std::size_t>(c.expected.size(), 1));
+  MemoryFileSystem files;
+  ReaderHarness harness(files);
+  for (std::size_t s = 0; s < samples.size(); ++s) {
+    const SampleFile& sample = samples[s];
+    EXPECT_EQ(ProbeHead(sample.bytes.data(), sample.bytes.size()), c.family) << sample.name;
+    // C-DOT takes the day from the file's name.
+    files.put("/s/" + sample.name, sample.bytes);
+    ReaderResult result;
+    EXPECT_NO_THROW(result = harness.read(c.read, "/s/" + sample.name)) << sample.name;
+    if (s < c.expected.size() && !c.expected[s].empty()) {
+      EXPECT_EQ(result, c.expected[s]) << sample.name;
+    }
+  }
+}
+
+TEST_P(ReaderContract, FailedOpenAndFailedReadsThrowTheirKind) {
+  const ReaderCase& c = GetParam();
+  MemoryFileSystem files;
+  FaultInjectingFileSystem faulty(files);
+  ReaderHarness harness(faulty);
+  auto kindOf = [&](const std::string& path) {
+    try {
+      harness.read(c.read, path);
+    } catch (const ReaderError& e) {
+      return e.kind();
+    }
+    ADD_FAILURE() << "a failed file gave a result";
+    return ReadFailure::Corrupt;
+  };
+  EXPECT_EQ(kindOf("/data/missing.dat"), ReadFailure::Open);
+
+  FailingFile failing = c.failing();
+  files.put(c.path, failing.bytes);
+  faulty.failReadsFrom(failing.failReadsFrom, EIO);
+  EXPECT_EQ(kindOf(c.path), ReadFailure::Read);
+  faulty.clear();
+  faulty.failOpen(EACCES);
+  EXPECT_EQ(kindOf(c.path), ReadFailure::Open);
+}
+
+TEST_P(ReaderContract, EveryPrefixIsReadWithoutFailingOrLosingRecords) {
+  const ReaderCase& c = GetParam();
+  std::vector<Bytes> wholes = c.prefixFiles();
+  for (std::size_t f = 0; f < wholes.size(); ++f) {
+    const Bytes& whole = wholes[f];
+    std::uint64_t before = 0;
+    for (std::size_t n = 0; n <= whole.size(); ++n) {
+      Bytes prefix = Prefix(whole, n);
+      MemoryFileSystem files;
+      files.put(c.path, prefix);
+      ReaderHarness fresh(files);
+      ReaderResult result;
+      ASSERT_NO_THROW(result = fresh.read(c.read, c.path)) << "cut to " << n;
+      ASSERT_EQ(fresh.finalProgress(), 0) << "cut to " << n;
+      if (c.prefixResult) { ASSERT_EQ(result, c.prefixResult(prefix)) << "cut to " << n; }
+      std::uint64_t count = CountOf(result);
+      ASSERT_GE(count, before) << "cut to " << n;
+      before = count;
+    }
+    if (f < c.wholeCounts.size()) { EXPECT_EQ(before, c.wholeCounts[f]) << "file " << f; }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, ReaderContract, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<ReaderCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace vellmark

@@ -33,16 +33,6 @@ struct InMemory {
 std::string Count(const ReaderResult& result) { return result.substr(result.rfind(',') + 1); }
 std::string CountOf(const Bytes& bytes) { return Count(InMemory().read(bytes)); }
 
-// The walk as the exchange's format describes it, one 49-byte read at a time.
-std::uint64_t ModelCount(const Bytes& bytes) {
-  std::uint64_t count = 0;
-  for (std::size_t pos = 0;; pos += 48) {
-    ++count;
-    if (pos + 27 < bytes.size() && bytes[pos + 27] > 2) return count;
-    if (bytes.size() - pos < 49) return count;
-  }
-}
-
 TEST(CdotReader, DateComesFromTheFileName) {
   EXPECT_EQ(CdotDateText("/cdr/ABCD051123.dat", 2026), "2023-11-05");
   EXPECT_EQ(CdotDateText("/cdr/AB0511.dat", 2026), "2026-11-05");
@@ -126,7 +116,7 @@ TEST(CdotReader, ProgressFollowsThePosition) {
     std::vector<int> expected;
     std::uint64_t divisor = std::max<std::uint64_t>(size / 100, 1);
     int bar = 0;
-    for (std::uint64_t k = 1; k <= ModelCount(file); ++k) {
+    for (std::uint64_t k = 1; k <= testdata::CdotModelCount(file); ++k) {
       if (bar >= 100) break;
       int value = static_cast<int>(std::min<std::uint64_t>((48 * k + 1) / divisor, 100));
       if (value != bar) expected.push_back(bar = value);

@@ -31,11 +31,6 @@ namespace {
 
 using namespace testdata;
 
-struct FailingFile {
-  Bytes bytes;
-  std::uint64_t failReadsFrom;  // offset of the first read that fails
-};
-
 struct ReaderCase {
   const char* name;
   ReaderFunction read;
@@ -43,7 +38,8 @@ struct ReaderCase {
   std::string path;  // where built files are put; samples go under their own names
   std::function<std::vector<SampleFile>()> samples;
   std::vector<std::string> expected;  // per sample; "" only asks for a result
-  std::function<FailingFile()> failing;
+  std::function<Bytes()> bigFile;      // for a read that fails part-way
+  std::int64_t failFrom;               // first failing offset; below 0 counts back from the end
   std::function<std::vector<Bytes>()> prefixFiles;
   std::vector<std::uint64_t> wholeCounts;  // records of each whole prefix file
   // Where the family knows the exact result of any prefix.
@@ -87,21 +83,13 @@ E10bBlock E10bSequences(std::initializer_list<unsigned> numbers) {
   return block;
 }
 
-ReaderResult ReadFresh(const ReaderCase& c, const Bytes& bytes) {
+ReaderResult ReadFresh(const ReaderCase& c, const Bytes& bytes, int* finalProgress = nullptr) {
   MemoryFileSystem files;
   files.put(c.path, bytes);
   ReaderHarness harness(files);
-  return harness.read(c.read, c.path);
-}
-
-// C-DOT as the exchange's format describes it, one 49-byte read at a time.
-std::uint64_t CdotModelCount(const Bytes& bytes) {
-  std::uint64_t count = 0;
-  for (std::size_t pos = 0;; pos += 48) {
-    ++count;
-    if (pos + 27 < bytes.size() && bytes[pos + 27] > 2) return count;
-    if (bytes.size() - pos < 49) return count;
-  }
+  ReaderResult result = harness.read(c.read, c.path);
+  if (finalProgress) *finalProgress = harness.finalProgress();
+  return result;
 }
 
 std::string AxeCallText(int layout, const std::string& date, const std::string& time, std::size_t length = 0) {
@@ -111,7 +99,7 @@ std::string AxeCallText(int layout, const std::string& date, const std::string& 
 std::vector<ReaderCase> Cases() {
   std::vector<ReaderCase> cases;
   cases.push_back({"Ocb", ReadOcbFile, kFamilyOcb, "/data/ocb.dat", OcbSamples, {"", ""},
-                   [] { return FailingFile{OcbMinutes(96, OcbLayout::A, OcbEnd::Mark4040), 3000}; },
+                   [] { return OcbMinutes(96, OcbLayout::A, OcbEnd::Mark4040); }, 3000,
                    [] {
                      return std::vector<Bytes>{OcbMinutes(60, OcbLayout::A, OcbEnd::Mark4040),
                                                OcbMinutes(60, OcbLayout::B, OcbEnd::None)};
@@ -121,16 +109,13 @@ std::vector<ReaderCase> Cases() {
                    [] {
                      std::vector<Bytes> calls;
                      for (unsigned i = 0; i < 600; ++i) calls.push_back(EwsdCallAt(10 + i / 60, i % 60));
-                     Bytes file = EwsdFile(calls);
-                     return FailingFile{file, file.size() - 100};
+                     return EwsdFile(calls);
                    },
+                   -100,
                    EwsdPrefixFiles, {4, 12}, nullptr});
   ReaderCase e10b{"E10b", ReadE10bFile, kFamilyE10b, "/cdr/E10B-TEST.TKT", E10bSamples,
                   {"2026-02-14   08:00:00,2026-02-14   11:11:00,192", "2026-12-31   23:50:00,2026-01-01   02:19:00,150"},
-                  [] {
-                    Bytes file = E10bFile(E10bBlocks(E10bRun(1, 600 * 78, 1, 0, 0)));
-                    return FailingFile{file, file.size() - 100};
-                  },
+                  [] { return E10bFile(E10bBlocks(E10bRun(1, 600 * 78, 1, 0, 0))); }, -100,
                   [] {
                     Bytes brokenChain = E10bFile({E10bSequences({5, 0, 6, 7}), E10bSequences({0, 0, 1, 30, 31})});
                     brokenChain.resize(brokenChain.size() + 100, 0x01);
@@ -143,10 +128,7 @@ std::vector<ReaderCase> Cases() {
   cases.push_back(e10b);
   cases.push_back({"Cdot", ReadCdotFile, kFamilyCdot, "/cdr/KOL1140226.DAT", CdotSamples,
                    {"2026-02-14   00:00:00,2026-02-14   23:59:59,64", "2026-02-15   00:00:00,2026-02-15   23:59:59,41"},
-                   [] {
-                     Bytes file = CdotFile(CdotCalls(23000));
-                     return FailingFile{file, file.size() - 10};
-                   },
+                   [] { return CdotFile(CdotCalls(23000)); }, -10,
                    [] {
                      auto samples = CdotSamples();  // the one with an end mark and the cut one
                      return std::vector<Bytes>{samples[1].bytes, samples[2].bytes};
@@ -160,8 +142,9 @@ std::vector<ReaderCase> Cases() {
                     "2025-03-18   23:10:00,2025-03-19   00:44:17,90"},
                    [] {
                      std::vector<std::string> records(600 * 15, AxeCallText(0, "250318", "080000", 130));
-                     return FailingFile{AxeFile(AxeBlocks(records)), 1100000};
+                     return AxeFile(AxeBlocks(records));
                    },
+                   1100000,
                    [] {
                      // Two whole blocks and most of a third, the layout switching in the middle
                      // one; and a block whose last record is cut by the block end.
@@ -178,7 +161,7 @@ std::vector<ReaderCase> Cases() {
                    {37, 18}, nullptr});
   cases.push_back({"Ess", ReadEssFile, kFamily5ess, "/exchange/AMA20250318.001", EssSamples,
                    {"2025-03-18   09:00:00,2025-03-18   10:45:07,117", "2025-03-19   07:45:00,2025-03-19   08:31:09,40"},
-                   [] { return FailingFile{EssFile(EssRun(10000, "250318", 0, 0, 8)), 1100000}; },
+                   [] { return EssFile(EssRun(10000, "250318", 0, 0, 8)); }, 1100000,
                    [] {
                      auto calls = EssRun(12, "250318", 9, 0, 53);
                      calls[4].date = "      ";
@@ -227,9 +210,11 @@ TEST_P(ReaderContract, FailedOpenAndFailedReadsThrowTheirKind) {
   };
   EXPECT_EQ(kindOf("/data/missing.dat"), ReadFailure::Open);
 
-  FailingFile failing = c.failing();
-  files.put(c.path, failing.bytes);
-  faulty.failReadsFrom(failing.failReadsFrom, EIO);
+  Bytes big = c.bigFile();
+  files.put(c.path, big);
+  faulty.failReadsFrom(c.failFrom < 0 ? big.size() - static_cast<std::uint64_t>(-c.failFrom)
+                                      : static_cast<std::uint64_t>(c.failFrom),
+                       EIO);
   EXPECT_EQ(kindOf(c.path), ReadFailure::Read);
   faulty.clear();
   faulty.failOpen(EACCES);
@@ -244,12 +229,10 @@ TEST_P(ReaderContract, EveryPrefixIsReadWithoutFailingOrLosingRecords) {
     std::uint64_t before = 0;
     for (std::size_t n = 0; n <= whole.size(); ++n) {
       Bytes prefix = Prefix(whole, n);
-      MemoryFileSystem files;
-      files.put(c.path, prefix);
-      ReaderHarness fresh(files);
       ReaderResult result;
-      ASSERT_NO_THROW(result = fresh.read(c.read, c.path)) << "cut to " << n;
-      ASSERT_EQ(fresh.finalProgress(), 0) << "cut to " << n;
+      int progress = -1;
+      ASSERT_NO_THROW(result = ReadFresh(c, prefix, &progress)) << "cut to " << n;
+      ASSERT_EQ(progress, 0) << "cut to " << n;
       if (c.prefixResult) { ASSERT_EQ(result, c.prefixResult(prefix)) << "cut to " << n; }
       std::uint64_t count = CountOf(result);
       ASSERT_GE(count, before) << "cut to " << n;

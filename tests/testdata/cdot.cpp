@@ -59,6 +59,15 @@ std::vector<CdotRecord> CdotCalls(std::size_t n, unsigned seed) {
   return records;
 }
 
+std::uint64_t CdotModelCount(const Bytes& bytes) {
+  std::uint64_t count = 0;
+  for (std::size_t pos = 0;; pos += 48) {
+    ++count;
+    if (pos + 27 < bytes.size() && bytes[pos + 27] > 2) return count;
+    if (bytes.size() - pos < 49) return count;
+  }
+}
+
 CdotRecord CdotEndMark() {
   CdotRecord r;
   r.kind = 0xFF;

@@ -31,6 +31,10 @@ std::vector<CdotRecord> CdotCalls(std::size_t n, unsigned seed = 0);
 // The record an exchange writes after the last call: kind 0xFF.
 CdotRecord CdotEndMark();
 
+// The record count of a file walked as the exchange's format describes it, one
+// 49-byte read at a time.
+std::uint64_t CdotModelCount(const Bytes& bytes);
+
 // "<exchange>DDMMYY.<extension>", or "<exchange>DDMM.<extension>" without a year.
 std::string CdotFileName(std::string_view exchange, unsigned day, unsigned month, std::optional<unsigned> year,
                          std::string_view extension = "DAT");

@@ -114,7 +114,8 @@ std::vector<ReaderCase> Cases() {
                    -100,
                    EwsdPrefixFiles, {4, 12}, nullptr});
   ReaderCase e10b{"E10b", ReadE10bFile, kFamilyE10b, "/cdr/E10B-TEST.TKT", E10bSamples,
-                  {"2026-02-14   08:00:00,2026-02-14   11:11:00,192", "2026-12-31   23:50:00,2026-01-01   02:19:00,150"},
+                  {"2026-02-14   08:00:00,2026-02-14   11:11:00,192",
+                   "2026-12-31   23:50:00,2026-01-01   02:19:00,150"},
                   [] { return E10bFile(E10bBlocks(E10bRun(1, 600 * 78, 1, 0, 0))); }, -100,
                   [] {
                     Bytes brokenChain = E10bFile({E10bSequences({5, 0, 6, 7}), E10bSequences({0, 0, 1, 30, 31})});
@@ -124,7 +125,9 @@ std::vector<ReaderCase> Cases() {
                   {},
                   nullptr};
   // Only whole blocks are read: a prefix reads like its whole blocks alone.
-  e10b.prefixResult = [c = e10b](const Bytes& prefix) { return ReadFresh(c, Prefix(prefix, prefix.size() / 2048 * 2048)); };
+  e10b.prefixResult = [c = e10b](const Bytes& prefix) {
+    return ReadFresh(c, Prefix(prefix, prefix.size() / 2048 * 2048));
+  };
   cases.push_back(e10b);
   cases.push_back({"Cdot", ReadCdotFile, kFamilyCdot, "/cdr/KOL1140226.DAT", CdotSamples,
                    {"2026-02-14   00:00:00,2026-02-14   23:59:59,64", "2026-02-15   00:00:00,2026-02-15   23:59:59,41"},
@@ -160,7 +163,8 @@ std::vector<ReaderCase> Cases() {
                    },
                    {37, 18}, nullptr});
   cases.push_back({"Ess", ReadEssFile, kFamily5ess, "/exchange/AMA20250318.001", EssSamples,
-                   {"2025-03-18   09:00:00,2025-03-18   10:45:07,117", "2025-03-19   07:45:00,2025-03-19   08:31:09,40"},
+                   {"2025-03-18   09:00:00,2025-03-18   10:45:07,117",
+                    "2025-03-19   07:45:00,2025-03-19   08:31:09,40"},
                    [] { return EssFile(EssRun(10000, "250318", 0, 0, 8)); }, 1100000,
                    [] {
                      auto calls = EssRun(12, "250318", 9, 0, 53);

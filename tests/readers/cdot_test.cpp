@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "core/fault_injection.h"
 #include "core/memory_file_system.h"
 #include "testdata/cdot.h"
 #include "testdata/reader_harness.h"
@@ -139,15 +138,6 @@ TEST(CdotReader, WalksPastTheReadBuffer) {
   calls[21845].kind = 1;
   calls[21844].kind = 0xFE;   // its read takes the buffer's last bytes
   EXPECT_EQ(CountOf(CdotFile(calls)), "21845");
-}
-
-TEST(CdotReader, ReadsLargeFilesInFewReads) {
-  MemoryFileSystem memory;
-  memory.put(kPath, CdotFile(CdotCalls(23000)));
-  FaultInjectingFileSystem faulty(memory);
-  ReaderHarness h(faulty);
-  EXPECT_EQ(Count(h.read(ReadCdotFile, kPath)), "23000");
-  EXPECT_LE(faulty.readCalls(), 3);
 }
 
 }  // namespace

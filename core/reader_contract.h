@@ -49,6 +49,21 @@ struct Clock {
     return local;
   };
   int currentYear() const { return now().tm_year + 1900; }
+
+  // A clock stopped at noon on 15 June of `year`, for runs that must not depend on
+  // today's date (tests, fuzzing, seeds).
+  static Clock MidYear(int year) {
+    Clock clock;
+    clock.now = [year] {
+      std::tm t{};
+      t.tm_year = year - 1900;
+      t.tm_mon = 5;
+      t.tm_mday = 15;
+      t.tm_hour = 12;
+      return t;
+    };
+    return clock;
+  }
 };
 
 class ReaderContext {

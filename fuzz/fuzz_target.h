@@ -21,15 +21,7 @@ inline void RunReader(const ReaderFunction& read, const std::string& path, const
                       std::size_t size, ReaderMemory memory = {}) {
   MemoryFileSystem files;
   files.put(path, std::vector<std::uint8_t>(data, data + size));
-  Clock clock;
-  clock.now = [] {
-    std::tm t{};
-    t.tm_year = 2026 - 1900;
-    t.tm_mon = 5;
-    t.tm_mday = 15;
-    t.tm_hour = 12;
-    return t;
-  };
+  Clock clock = Clock::MidYear(2026);
   ReaderContext::Hooks hooks;
   hooks.pollStop = [] { return false; };
   ReaderContext context(files, memory, clock, std::move(hooks));

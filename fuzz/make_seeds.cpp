@@ -104,15 +104,7 @@ std::vector<td::SampleFile> EssSeeds() {
 std::vector<td::SampleFile> ReportSeeds() {
   vellmark::MemoryFileSystem files;
   td::RecordingServices services;
-  vellmark::Clock clock;
-  clock.now = [] {
-    std::tm t{};
-    t.tm_year = 2026 - 1900;
-    t.tm_mon = 5;
-    t.tm_mday = 15;
-    t.tm_hour = 12;
-    return t;
-  };
+  vellmark::Clock clock = vellmark::Clock::MidYear(2026);
   vellmark::AnalysisSession session(services, files, vellmark::DefaultReaderTable(), clock);
   std::tm now = clock.now();
   std::vector<td::SampleFile> seeds;

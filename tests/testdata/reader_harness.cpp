@@ -2,16 +2,7 @@
 
 namespace vellmark::testdata {
 
-ReaderHarness::ReaderHarness(FileSystem& files, int year) : files_(files) {
-  clock_.now = [year] {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = 5;
-    t.tm_mday = 15;
-    t.tm_hour = 12;
-    return t;
-  };
-}
+ReaderHarness::ReaderHarness(FileSystem& files, int year) : files_(files), clock_(Clock::MidYear(year)) {}
 
 ReaderResult ReaderHarness::read(const ReaderFunction& reader, const std::string& path) {
   ReaderContext::Hooks hooks;

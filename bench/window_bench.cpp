@@ -56,7 +56,7 @@ PassTiming TimePass(ui::frmVELM& window, const bench::BenchFile& file) {
     QCoreApplication::quit();
   });
   QCoreApplication::exec();
-  timing.records = window.session().list().at(0).records;
+  timing.records = window.session().list().at(0).recordsText();
   return timing;
 }
 

@@ -1,12 +1,12 @@
 #include <charconv>
 #include <optional>
 
-#include "cli/cli_services.h"
+#include "analysis/pass_texts.h"
+#include "cli/cli_observer.h"
 #include "cli/commands.h"
 #include "cli/list_output.h"
-#include "cli/parallel_reads.h"
+#include "cli/read_ahead.h"
 #include "cli/text_escape.h"
-#include "core/analysis_session.h"
 #include "reports/spreadsheet_export.h"
 #include "reports/text_report.h"
 
@@ -85,18 +85,6 @@ std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
   return "";
 }
 
-Clock MakeClock(Clock clock, std::optional<int> year) {
-  if (year) {
-    auto system = clock.now;
-    clock.now = [system, y = *year] {
-      std::tm t = system();
-      t.tm_year = y - 1900;
-      return t;
-    };
-  }
-  return clock;
-}
-
 }  // namespace
 
 int AnalyseCommand(const Arguments& args, CliIo& io) {
@@ -110,14 +98,12 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
   for (const std::string* out : {&options.report, &options.workbook})
     if (!out->empty() && RefuseToReplace(io.files, *out, options.force, "analyse", io.err)) return kExitFailures;
 
-  CliServices services(io.err, io.errIsTerminal);
-  AnalysisSession session(services, io.files, DefaultReaderTable(), MakeClock(io.clock, options.year));
-  services.attach(&session);
+  AnalysisSession session(io.files, DefaultReaderTable(), options.year ? io.clock.withYear(*options.year) : io.clock);
 
   int status = kExitOk;
   std::vector<OfferOutcome> outcomes = session.OfferFiles(options.paths);
   // The refusal: its sentence, an empty line, then one refused path per line.
-  for (const auto& message : services.takeMessages()) {
+  if (std::string message = RefusedFilesMessage(options.paths, outcomes); !message.empty()) {
     std::size_t from = 0;
     for (std::size_t nl; (nl = message.find('\n', from)) != std::string::npos; from = nl + 1)
       io.err << EscapeForLine(message.substr(from, nl - from)) << "\n";
@@ -130,27 +116,30 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
     }
   }
 
+  PassSummary summary;
+  bool interrupted = false;
   {
     // More than one job: the files are read ahead on threads, the pass takes the
     // results in list order.
-    std::unique_ptr<ParallelReads> ahead;
-    if (options.jobs > 1) ahead = std::make_unique<ParallelReads>(session, options.jobs);
-    session.RunAnalysis(false);
+    std::unique_ptr<ReadAhead> ahead;
+    if (options.jobs > 1) ahead = std::make_unique<ReadAhead>(session, options.jobs);
+    CliObserver observer(session, io.err, io.errIsTerminal, ahead.get());
+    summary = session.RunAnalysis(false, observer);
+    interrupted = observer.interrupted();
   }
-  std::vector<std::string> messages = services.takeMessages();
-  std::string closing = messages.empty() ? "" : messages.back();
 
   for (const auto& e : session.list().entries()) {
-    if (e.failure == ReadFailure::None) continue;
-    io.err << "failed: " << EscapeForLine(e.path) << ": " << ReadFailureName(e.failure) << ": "
-           << EscapeForLine(e.failureReason) << "\n";
+    if (!e.failure) continue;
+    io.err << "failed: " << EscapeForLine(e.path) << ": " << FailureKindName(e.failure->kind) << ": "
+           << EscapeForLine(e.failure->reason) << "\n";
     status = kExitFailures;
   }
-  if (services.interrupted()) {
+  if (interrupted) {
     io.err << "stopped: the analysis was interrupted\n";
     status = kExitFailures;
   }
   const std::tm now = io.clock.now();
+  const std::optional<ListTotals> totals = summary.ran ? std::optional(summary.totals) : std::nullopt;
   if (!options.report.empty()) {
     Status saved = WriteReportFile(io.files, options.report, session.list(), now);
     if (!saved) {
@@ -159,11 +148,8 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
       status = kExitFailures;
     }
   }
-  if (!options.workbook.empty()) {
-    services.setFileName(options.workbook);
-    if (ExportToSpreadsheet(session).empty()) status = kExitFailures;
-  }
-  PrintList(session, options.format, closing, now, io.out);
+  if (!options.workbook.empty() && !ExportWorkbook(io, options.workbook, session.list(), totals)) status = kExitFailures;
+  PrintList({session, totals, summary.ran ? ClosingMessage(summary) : "", now}, options.format, io.out);
   return status;
 }
 

@@ -6,8 +6,12 @@
 #include <string>
 #include <vector>
 
+#include <optional>
+
+#include "core/analyser_list.h"
+#include "core/clock.h"
 #include "core/file_system.h"
-#include "core/reader_contract.h"
+#include "core/texts.h"
 
 namespace vellmark::cli {
 
@@ -46,6 +50,10 @@ inline constexpr const char* kExportUsage = "export FILE.vmr -o FILE.xlsx [--for
 
 // True (after saying so on err) when `path` exists and --force was not given.
 bool RefuseToReplace(FileSystem& files, const std::string& path, bool force, const char* command, std::ostream& err);
+
+// Writes the list as a workbook, telling on err why it could not; false then.
+bool ExportWorkbook(CliIo& io, const std::string& path, const AnalyserList& list,
+                    const std::optional<ListTotals>& totals);
 
 // Runs `vellmark-cli ARGS...` (args without the program name).
 int RunCli(const Arguments& args, CliIo& io);

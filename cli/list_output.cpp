@@ -11,43 +11,52 @@ namespace vellmark::cli {
 
 namespace {
 
-void PrintJson(const AnalysisSession& session, const std::string& message, std::ostream& out) {
+// The totals as the status bar shows them; all empty when there are none.
+TotalsTexts Totals(const ListOutput& list) { return list.totals ? ShowTotals(*list.totals) : TotalsTexts{}; }
+
+void PrintJson(const ListOutput& list, std::ostream& out) {
   out << "{\"entries\":[";
   bool first = true;
-  for (const auto& e : session.list().entries()) {
+  for (const auto& e : list.session.list().entries()) {
     out << (first ? "" : ",") << "{\"no\":" << JsonString(e.number) << ",\"path\":" << JsonString(e.path)
         << ",\"switch\":" << JsonString(e.family) << ",\"start\":" << JsonString(e.start)
-        << ",\"end\":" << JsonString(e.end) << ",\"records\":" << JsonString(e.records)
-        << ",\"size\":" << JsonString(e.size) << ",\"duplicate\":" << (e.duplicate ? "true" : "false");
-    if (e.failure != ReadFailure::None)
-      out << ",\"error\":" << JsonString(e.failureReason) << ",\"error_kind\":\"" << ReadFailureName(e.failure) << "\"";
+        << ",\"end\":" << JsonString(e.end) << ",\"records\":" << JsonString(e.recordsText())
+        << ",\"size\":" << JsonString(e.sizeText()) << ",\"duplicate\":" << (e.duplicate ? "true" : "false");
+    if (e.failure) {
+      out << ",\"error\":" << JsonString(e.failure->reason) << ",\"error_kind\":\"" << FailureKindName(e.failure->kind)
+          << "\",\"error_offset\":";
+      if (e.failure->offset) out << *e.failure->offset;
+      else out << "null";
+    }
     out << "}";
     first = false;
   }
-  out << "],\"totals\":{\"files\":" << JsonString(session.panel(2)) << ",\"size\":" << JsonString(session.panel(3))
-      << ",\"records\":" << JsonString(session.panel(4)) << "},\"message\":" << JsonString(message)
-      << ",\"results_shown\":" << (session.resultsShown() ? "true" : "false") << "}\n";
+  const TotalsTexts totals = Totals(list);
+  out << "],\"totals\":{\"files\":" << JsonString(totals.files) << ",\"size\":" << JsonString(totals.size)
+      << ",\"records\":" << JsonString(totals.records) << "},\"message\":" << JsonString(list.message)
+      << ",\"results_shown\":" << (list.session.resultsShown() ? "true" : "false") << "}\n";
 }
 
-void PrintCsv(const AnalysisSession& session, std::ostream& out) {
+void PrintCsv(const ListOutput& list, std::ostream& out) {
   out << "no,path,switch,start,end,records,size,duplicate,error_kind,error\r\n";
-  for (const auto& e : session.list().entries()) {
+  for (const auto& e : list.session.list().entries()) {
     for (int c : {1, 0, 2, 3, 4, 5, 6}) out << CsvField(e.column(c)) << ",";
-    out << (e.duplicate ? "yes" : "no") << "," << ReadFailureName(e.failure) << "," << CsvField(e.failureReason)
-        << "\r\n";
+    out << (e.duplicate ? "yes" : "no") << "," << (e.failure ? FailureKindName(e.failure->kind) : "") << ","
+        << CsvField(e.failure ? e.failure->reason : "") << "\r\n";
   }
 }
 
 std::string Note(const AnalyserEntry& e) {
   std::string note = e.duplicate ? "duplicate" : "";
-  if (e.failure != ReadFailure::None) {
+  if (e.failure) {
     if (!note.empty()) note += "; ";
-    note += std::string(ReadFailureName(e.failure)) + ": " + e.failureReason;
+    note += std::string(FailureKindName(e.failure->kind)) + ": " + e.failure->reason;
   }
   return note;
 }
 
-void PrintTable(const AnalysisSession& session, const std::string& message, std::ostream& out) {
+void PrintTable(const ListOutput& list, std::ostream& out) {
+  const AnalysisSession& session = list.session;
   const std::array<const char*, 8> headings = {"No", "Binary File", "Switch", "Start Time",
                                                "End Time", "Records", "Size", "Note"};
   const std::array<int, 8> order = {1, 0, 2, 3, 4, 5, 6, -1};
@@ -79,10 +88,11 @@ void PrintTable(const AnalysisSession& session, const std::string& message, std:
   for (std::size_t i = 0; i < 8; ++i) heading[i] = headings[i];
   printRow(heading);
   for (const auto& row : rows) printRow(row);
-  out << "\nTotal Valid Data Files: " << session.panel(2) << "\n"
-      << "Total Valid Data File Size: " << session.panel(3) << "\n"
-      << "Total Records: " << session.panel(4) << "\n";
-  if (!message.empty()) out << message << "\n";
+  const TotalsTexts totals = Totals(list);
+  out << "\nTotal Valid Data Files: " << totals.files << "\n"
+      << "Total Valid Data File Size: " << totals.size << "\n"
+      << "Total Records: " << totals.records << "\n";
+  if (!list.message.empty()) out << list.message << "\n";
 }
 
 }  // namespace
@@ -95,13 +105,12 @@ std::optional<ListFormat> ParseListFormat(std::string_view name) {
   return std::nullopt;
 }
 
-void PrintList(const AnalysisSession& session, ListFormat format, const std::string& message, const std::tm& now,
-               std::ostream& out) {
+void PrintList(const ListOutput& list, ListFormat format, std::ostream& out) {
   switch (format) {
-    case ListFormat::Json: PrintJson(session, message, out); break;
-    case ListFormat::Csv: PrintCsv(session, out); break;
-    case ListFormat::Table: PrintTable(session, message, out); break;
-    case ListFormat::Vmr: out << ReportText(session.list(), now); break;
+    case ListFormat::Json: PrintJson(list, out); break;
+    case ListFormat::Csv: PrintCsv(list, out); break;
+    case ListFormat::Table: PrintTable(list, out); break;
+    case ListFormat::Vmr: out << ReportText(list.session.list(), list.now); break;
   }
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/analysis_session.h"
+#include "analysis/analysis_session.h"
 
 namespace vellmark::cli {
 
@@ -16,9 +16,16 @@ enum class ListFormat { Table, Json, Csv, Vmr };
 
 std::optional<ListFormat> ParseListFormat(std::string_view name);
 
-// `message` is the closing message of the pass ("" when there was none); `now` is the
-// time a text report's title shows.
-void PrintList(const AnalysisSession& session, ListFormat format, const std::string& message, const std::tm& now,
-               std::ostream& out);
+// What a listing shows: the session's list with its totals (none after a report was
+// opened), the closing message of the pass ("" when there was none) and the time a
+// text report's title shows.
+struct ListOutput {
+  const AnalysisSession& session;
+  std::optional<ListTotals> totals;
+  std::string message;
+  std::tm now;
+};
+
+void PrintList(const ListOutput& list, ListFormat format, std::ostream& out);
 
 }  // namespace vellmark::cli

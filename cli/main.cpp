@@ -6,7 +6,7 @@
 #include <iostream>
 #include <unistd.h>
 
-#include "cli/cli_services.h"
+#include "cli/cli_observer.h"
 #include "cli/commands.h"
 
 namespace {

@@ -1,11 +1,10 @@
 // open and export: a saved text report loaded the way Open Report loads it, then
 // printed or written as a workbook.
 
-#include "cli/cli_services.h"
 #include "cli/commands.h"
 #include "cli/list_output.h"
 #include "cli/text_escape.h"
-#include "core/analysis_session.h"
+#include "core/texts.h"
 #include "reports/spreadsheet_export.h"
 #include "reports/text_report.h"
 
@@ -49,12 +48,25 @@ std::string ParseReportOptions(const Arguments& args, bool withOutput, ReportOpt
   return "";
 }
 
+// A failure told the way the window's message box tells it.
+void ShowError(std::ostream& err, const std::string& text) {
+  err << kApplicationTitle << ": " << EscapeForLine(text) << "\n";
+}
+
 // Opens the report into the session as the window's Open Report does; false when it
 // could not (the reason is already on stderr).
-bool Load(AnalysisSession& session, CliServices& services, const std::string& report) {
-  services.setFileName(report);
-  OpenReport(session);
-  return services.errors() == 0;
+bool Load(AnalysisSession& session, const std::string& report, std::ostream& err) {
+  auto loaded = LoadReportFile(session.files(), report);
+  if (!loaded) {
+    ShowError(err, "Could not open " + report + ": " + loaded.error().reason);
+    return false;
+  }
+  if (!loaded->has_value()) {
+    ShowError(err, report + std::string(kNotAReport));
+    return false;
+  }
+  session.LoadEntries(std::move(**loaded));
+  return true;
 }
 
 }  // namespace
@@ -67,17 +79,26 @@ bool RefuseToReplace(FileSystem& files, const std::string& path, bool force, con
   return true;
 }
 
+bool ExportWorkbook(CliIo& io, const std::string& path, const AnalyserList& list,
+                    const std::optional<ListTotals>& totals) {
+  if (list.empty()) {
+    ShowError(io.err, std::string(kNothingToSave));
+    return false;
+  }
+  Status written = WriteSpreadsheet(io.files, path, list, totals);
+  if (!written) ShowError(io.err, path + ": " + written.error().reason);
+  return written.ok();
+}
+
 int OpenCommand(const Arguments& args, CliIo& io) {
   ReportOptions options;
   if (std::string error = ParseReportOptions(args, false, options); !error.empty()) {
     io.err << "vellmark-cli open: " << error << "\nusage: vellmark-cli " << kOpenUsage << "\n";
     return kExitUsage;
   }
-  CliServices services(io.err, false);
-  AnalysisSession session(services, io.files, DefaultReaderTable(), io.clock);
-  services.attach(&session);
-  if (!Load(session, services, options.report)) return kExitFailures;
-  PrintList(session, options.format, "", io.clock.now(), io.out);
+  AnalysisSession session(io.files, DefaultReaderTable(), io.clock);
+  if (!Load(session, options.report, io.err)) return kExitFailures;
+  PrintList({session, std::nullopt, "", io.clock.now()}, options.format, io.out);
   return kExitOk;
 }
 
@@ -88,13 +109,10 @@ int ExportCommand(const Arguments& args, CliIo& io) {
     return kExitUsage;
   }
   if (RefuseToReplace(io.files, options.workbook, options.force, "export", io.err)) return kExitFailures;
-  CliServices services(io.err, false);
-  AnalysisSession session(services, io.files, DefaultReaderTable(), io.clock);
-  services.attach(&session);
-  if (!Load(session, services, options.report)) return kExitFailures;
-  // The totals panels are empty after an open, so the totals cells are too.
-  services.setFileName(options.workbook);
-  return ExportToSpreadsheet(session).empty() ? kExitFailures : kExitOk;
+  AnalysisSession session(io.files, DefaultReaderTable(), io.clock);
+  if (!Load(session, options.report, io.err)) return kExitFailures;
+  // The totals are empty after an open, so the totals cells are too.
+  return ExportWorkbook(io, options.workbook, session.list(), std::nullopt) ? kExitOk : kExitFailures;
 }
 
 }  // namespace vellmark::cli

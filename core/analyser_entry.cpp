@@ -1,32 +1,46 @@
 #include "core/analyser_entry.h"
 
+#include "core/texts.h"
+
 namespace vellmark {
 
-const char* ReadFailureName(ReadFailure kind) {
+const char* FailureKindName(FailureKind kind) {
   switch (kind) {
-    case ReadFailure::Open: return "open";
-    case ReadFailure::Read: return "read";
-    case ReadFailure::Corrupt: return "corrupt";
-    case ReadFailure::UnknownPackage: return "unknown_package";
-    case ReadFailure::None: break;
+    case FailureKind::Open: return "open";
+    case FailureKind::Read: return "read";
+    case FailureKind::Corrupt: return "corrupt";
+    case FailureKind::UnknownPackage: return "unknown_package";
+    case FailureKind::Internal: return "internal";
   }
   return "";
 }
 
-std::string& AnalyserEntry::column(int c) {
+ReadFailure FromIoError(const IoError& error) {
+  return {error.step == IoStep::Open ? FailureKind::Open : FailureKind::Read, error.reason, error.offset};
+}
+
+void AnalyserEntry::setRecordsText(const std::string& text) {
+  records = LeadingNumber(text);
+  if (text == std::to_string(records)) writtenRecords.reset();
+  else writtenRecords = text;
+}
+
+std::string AnalyserEntry::recordsText() const {
+  return writtenRecords ? *writtenRecords : std::to_string(records);
+}
+
+std::string AnalyserEntry::sizeText() const { return sizeBytes ? KilobyteText(*sizeBytes) : writtenSize; }
+
+std::string AnalyserEntry::column(int c) const {
   switch (c) {
     case 0: return path;
     case 1: return number;
     case 2: return family;
     case 3: return start;
     case 4: return end;
-    case 5: return records;
-    default: return size;
+    case 5: return recordsText();
+    default: return sizeText();
   }
-}
-
-const std::string& AnalyserEntry::column(int c) const {
-  return const_cast<AnalyserEntry*>(this)->column(c);
 }
 
 }  // namespace vellmark

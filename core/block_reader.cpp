@@ -34,14 +34,29 @@ Result<ByteView> BlockReader::view(std::uint64_t offset, std::size_t n) {
   auto got = file_.readAt(offset + kept, buffer_.data() + kept, want - kept);
   if (!got) {
     length_ = 0;
-    return got.error();
+    IoError error = got.error();
+    error.offset = offset + kept;
+    return error;
   }
   length_ = kept + *got;
   if (length_ < want) {
     length_ = 0;
-    return IoError{IoStep::Read, 0, "the file became shorter while it was read"};
+    return IoError{IoStep::Read, 0, "the file became shorter while it was read", offset + length_};
   }
   return ByteView(buffer_.data(), length_, fill_);
+}
+
+Result<std::uint64_t> Cursor::skip(std::uint64_t pos, std::uint8_t skipped) {
+  while (pos < size_) {
+    auto bytes = at(pos, 1);
+    if (!bytes) return bytes.error();
+    if (bytes->size() == 0) break;
+    std::size_t i = 0;
+    while (i < bytes->size() && (*bytes)[i] == skipped) ++i;
+    pos += i;
+    if (i < bytes->size()) break;
+  }
+  return std::min(pos, size_);
 }
 
 Result<OpenedFile> OpenedFile::open(FileSystem& fs, const std::string& path, std::uint8_t fill,
@@ -52,6 +67,22 @@ Result<OpenedFile> OpenedFile::open(FileSystem& fs, const std::string& path, std
   opened.file_ = std::move(*file);
   opened.reader_ = std::make_unique<BlockReader>(*opened.file_, fill, blockSize);
   return opened;
+}
+
+Status ReadFileBlocks(FileSystem& fs, const std::string& path, std::size_t blockSize,
+                      const std::function<bool(std::string_view)>& take) {
+  auto opened = OpenedFile::open(fs, path, 0, blockSize);
+  if (!opened) return opened.error();
+  BlockReader& reader = opened->reader();
+  for (std::uint64_t offset = 0; offset < reader.fileSize();) {
+    auto view = reader.view(offset, blockSize);
+    if (!view) return view.error();
+    std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(view->size(), reader.fileSize() - offset));
+    if (n == 0) break;
+    if (!take(std::string_view(reinterpret_cast<const char*>(view->data()), n))) break;
+    offset += n;
+  }
+  return Ok();
 }
 
 }  // namespace vellmark

@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 #include "core/byte_view.h"
@@ -21,11 +24,13 @@ class BlockReader {
 
   // The file's length when it was opened; the reader never looks past it.
   std::uint64_t fileSize() const { return size_; }
+  std::size_t blockSize() const { return buffer_.size(); }
 
   // A view that starts at `offset` and holds at least the n bytes [offset, offset + n)
   // that lie inside the file, often more (up to the end of the buffer). Positions past
   // the end of the file read as the fill byte. n must not exceed the block size.
-  // A file that has become shorter than its length at open is an error.
+  // A file that has become shorter than its length at open is an error. Every view
+  // handed out before is invalid after a call.
   Result<ByteView> view(std::uint64_t offset, std::size_t n);
 
  private:
@@ -35,6 +40,37 @@ class BlockReader {
   std::vector<std::uint8_t> buffer_;
   std::uint64_t start_ = 0;   // file offset of buffer_[0]
   std::size_t length_ = 0;    // valid bytes in buffer_
+};
+
+// Walks a file through a BlockReader, keeping the view it holds for as long as the
+// bytes wanted lie in it: the common case costs a comparison, not a call.
+class Cursor {
+ public:
+  explicit Cursor(BlockReader& reader) : reader_(reader), size_(reader.fileSize()) {}
+
+  std::uint64_t size() const { return size_; }
+
+  // The bytes from `pos` to the end of the view held: at least the n of them that lie
+  // in the file. Views handed out before are invalid after a call.
+  Result<ByteView> at(std::uint64_t pos, std::size_t n) {
+    const std::uint64_t want = pos + n < size_ ? pos + n : size_;
+    if (pos < start_ || want > start_ + view_.size()) {
+      auto fresh = reader_.view(pos, n);
+      if (!fresh) return fresh.error();
+      view_ = *fresh;
+      start_ = pos;
+    }
+    return view_.sub(static_cast<std::size_t>(pos - start_), view_.size());
+  }
+
+  // The first position from `pos` on whose byte is not `skipped`; the file's end at most.
+  Result<std::uint64_t> skip(std::uint64_t pos, std::uint8_t skipped);
+
+ private:
+  BlockReader& reader_;
+  std::uint64_t size_;
+  ByteView view_;
+  std::uint64_t start_ = 0;
 };
 
 // Opens a file and reads it through a BlockReader; owns both.
@@ -49,5 +85,10 @@ class OpenedFile {
   std::unique_ptr<InputFile> file_;
   std::unique_ptr<BlockReader> reader_;
 };
+
+// Hands every byte of a file to `take`, block by block, in file order; `take` returns
+// false to stop early. Used where a whole file is wanted (reports, workbooks).
+Status ReadFileBlocks(FileSystem& fs, const std::string& path, std::size_t blockSize,
+                      const std::function<bool(std::string_view)>& take);
 
 }  // namespace vellmark

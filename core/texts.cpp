@@ -43,3 +43,12 @@ std::uint64_t LeadingNumber(std::string_view text) {
 }
 
 }  // namespace vellmark
+
+namespace vellmark {
+
+TotalsTexts ShowTotals(const ListTotals& totals) {
+  return {std::to_string(totals.files), MegabyteText(totals.bytes),
+          totals.files > 0 ? std::to_string(totals.records) : std::string()};
+}
+
+}  // namespace vellmark

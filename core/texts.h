@@ -25,4 +25,20 @@ std::string MegabyteText(std::uint64_t bytes);
 // Saturates instead of overflowing.
 std::uint64_t LeadingNumber(std::string_view text);
 
+// The totals of a pass: the files counted, their bytes and their records.
+struct ListTotals {
+  std::uint64_t files = 0;
+  std::uint64_t bytes = 0;
+  std::uint64_t records = 0;
+};
+
+// The totals as the status bar shows them: "16", "0.1 MB", "1386"; the records text
+// is empty when no file was counted.
+struct TotalsTexts {
+  std::string files;
+  std::string size;
+  std::string records;
+};
+TotalsTexts ShowTotals(const ListTotals& totals);
+
 }  // namespace vellmark

@@ -4,31 +4,31 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "core/memory_file_system.h"
-#include "core/reader_contract.h"
+#include "readers/reader_contract.h"
+#include "support/memory_file_system.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace vellmark::fuzz {
 
 // Runs `read` on the bytes as the file `path`, with a fixed clock (mid-June 2026) and
-// a stop poll that always answers no. A ReaderError is the reader's way of refusing
-// the file and is fine; anything else escapes and counts as a finding.
-inline void RunReader(const ReaderFunction& read, const std::string& path, const std::uint8_t* data,
-                      std::size_t size, ReaderMemory memory = {}) {
+// a stop poll that always answers no. A reader refuses a file it cannot make sense of
+// with a failure value; any exception escaping it is a finding.
+template <typename Read>
+void RunReader(Read read, const std::string& path, const std::uint8_t* data, std::size_t size) {
   MemoryFileSystem files;
   files.put(path, std::vector<std::uint8_t>(data, data + size));
   Clock clock = Clock::MidYear(2026);
   ReaderContext::Hooks hooks;
   hooks.pollStop = [] { return false; };
-  ReaderContext context(files, memory, clock, std::move(hooks));
-  try {
-    (void)read(path, context);
-  } catch (const ReaderError&) {
-  }
+  ReaderContext context(files, clock, std::move(hooks));
+  ReaderOutcome outcome = read(path, context);
+  // A stop poll that never says yes cannot end in Stopped.
+  if (std::holds_alternative<Stopped>(outcome)) std::abort();
 }
 
 }  // namespace vellmark::fuzz

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/analysis_session.h"
-#include "core/memory_file_system.h"
+#include "analysis/analysis_session.h"
+#include "support/memory_file_system.h"
 #include "reports/text_report.h"
 #include "testdata/axe.h"
 #include "testdata/cdot.h"
@@ -20,7 +20,6 @@
 #include "testdata/ess.h"
 #include "testdata/ewsd.h"
 #include "testdata/ocb.h"
-#include "testdata/recording_services.h"
 #include "testdata/samples.h"
 
 namespace td = vellmark::testdata;
@@ -103,9 +102,8 @@ std::vector<td::SampleFile> EssSeeds() {
 // Reports of every sample analysed, and of an empty list.
 std::vector<td::SampleFile> ReportSeeds() {
   vellmark::MemoryFileSystem files;
-  td::RecordingServices services;
   vellmark::Clock clock = vellmark::Clock::MidYear(2026);
-  vellmark::AnalysisSession session(services, files, vellmark::DefaultReaderTable(), clock);
+  vellmark::AnalysisSession session(files, vellmark::DefaultReaderTable(), clock);
   std::tm now = clock.now();
   std::vector<td::SampleFile> seeds;
   auto text = [&] {
@@ -118,7 +116,8 @@ std::vector<td::SampleFile> ReportSeeds() {
     session.AddFile("/data/cdr/" + sample.name);
   }
   seeds.push_back({"added.vmr", text()});
-  session.RunAnalysis(false);
+  vellmark::PassObserver quiet;
+  session.RunAnalysis(false, quiet);
   seeds.push_back({"analysed.vmr", text()});
   return seeds;
 }

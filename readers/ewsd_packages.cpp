@@ -1,37 +1,34 @@
 #include "readers/ewsd_packages.h"
 
-#include "core/reader_contract.h"
+#include "readers/reader_toolkit.h"
 
 namespace vellmark {
 
 namespace {
 
-// The last two digits of a byte: 7 -> "07", 123 -> "23".
-std::string TwoDigitText(std::uint8_t b) {
-  unsigned v = b % 100u;
-  return {static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
-}
-
 class PackageWalker {
  public:
   explicit PackageWalker(const EwsdRecordBuffer& record) : record_(record) {}
 
-  EwsdPackageWalk run() {
+  Result<EwsdPackageWalk, ReadFailure> run() {
     std::optional<std::size_t> pointer = StartEwsdRecord();
     while (pointer && *pointer + 1 < record_.length) pointer = DispatchEwsdPackage(*pointer);
+    if (damage_) return *damage_;
     return walk_;
   }
 
  private:
   // True when bytes [pos, pos + n) are there. A cut record just has no more; a complete
   // one that needs bytes past its L + 1 is damaged.
-  bool readable(std::size_t pos, std::size_t n, const char* what) const {
+  bool readable(std::size_t pos, std::size_t n, const char* what) {
     if (record_.bytes.contains(pos, n)) return true;
-    if (record_.cutShort) return false;
-    throw ReaderError(ReadFailure::Corrupt,
-                      "record at offset " + std::to_string(record_.fileOffset) + ": " + what +
-                          " needs byte " + std::to_string(pos + n - 1) + " of a record of " +
-                          std::to_string(record_.length) + " bytes");
+    if (!record_.cutShort)
+      damage_ = ReadFailure{FailureKind::Corrupt,
+                            "record at offset " + std::to_string(record_.fileOffset) + ": " + what +
+                                " needs byte " + std::to_string(pos + n - 1) + " of a record of " +
+                                std::to_string(record_.length) + " bytes",
+                            record_.fileOffset};
+    return false;
   }
 
   std::optional<std::size_t> StartEwsdRecord() {
@@ -85,13 +82,14 @@ class PackageWalker {
 
   void DecodeEwsdDateTime(std::size_t p) {
     const ByteView& b = record_.bytes;
-    walk_.callDate = "20" + TwoDigitText(b[p + 1]) + "-" + TwoDigitText(b[p + 2]) + "-" + TwoDigitText(b[p + 3]);
-    walk_.callTime = TwoDigitText(b[p + 4]) + ":" + TwoDigitText(b[p + 5]) + ":" + TwoDigitText(b[p + 6]);
+    walk_.callDate = "20" + TwoDigits(b[p + 1]) + "-" + TwoDigits(b[p + 2]) + "-" + TwoDigits(b[p + 3]);
+    walk_.callTime = TwoDigits(b[p + 4]) + ":" + TwoDigits(b[p + 5]) + ":" + TwoDigits(b[p + 6]);
     walk_.hasDateTime = true;
   }
 
   const EwsdRecordBuffer& record_;
   EwsdPackageWalk walk_;
+  std::optional<ReadFailure> damage_;
 };
 
 }  // namespace
@@ -101,7 +99,7 @@ std::size_t SkipEwsdDigitField(std::size_t offset, std::uint8_t countByte) {
   return offset + 1 + (digits + 1) / 2;
 }
 
-EwsdPackageWalk WalkEwsdPackages(const EwsdRecordBuffer& record) {
+Result<EwsdPackageWalk, ReadFailure> WalkEwsdPackages(const EwsdRecordBuffer& record) {
   return PackageWalker(record).run();
 }
 

@@ -35,6 +35,9 @@
 #include <string>
 
 #include "core/byte_view.h"
+#include "core/io_error.h"
+#include "core/read_failure.h"
+#include "readers/reader_toolkit.h"
 
 namespace vellmark {
 
@@ -55,12 +58,12 @@ struct EwsdPackageWalk {
   std::optional<unsigned> unknownPackage;  // the walk stopped at this unknown number
 
   // Date, three blanks, time; empty when the record has no package 100.
-  std::string text() const { return hasDateTime ? callDate + "   " + callTime : std::string(); }
+  std::string text() const { return hasDateTime ? Stamp(callDate, callTime) : std::string(); }
 };
 
 // Walks the packages of the record. A complete record whose packages reach for bytes
-// past its L + 1 throws ReaderError(Corrupt); in a cut record the walk just ends there.
-EwsdPackageWalk WalkEwsdPackages(const EwsdRecordBuffer& record);
+// past its L + 1 is corrupt; in a cut record the walk just ends there.
+Result<EwsdPackageWalk, ReadFailure> WalkEwsdPackages(const EwsdRecordBuffer& record);
 
 // Offset just after the digit field whose count byte is at `offset` (not read here).
 std::size_t SkipEwsdDigitField(std::size_t offset, std::uint8_t countByte);

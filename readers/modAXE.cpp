@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/block_reader.h"
+#include "readers/reader_toolkit.h"
 
 namespace vellmark {
 
@@ -11,18 +12,6 @@ namespace {
 
 constexpr std::size_t kBlockSize = 2048;
 constexpr std::size_t kLengthWidth = 3;
-
-// A text field read by its leading digits, blanks skipped; no digits reads 0.
-unsigned LeadingNumber(const ByteView& field) {
-  unsigned value = 0;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    std::uint8_t c = field[i];
-    if (c == ' ') continue;
-    if (c < '0' || c > '9') break;
-    value = value * 10 + static_cast<unsigned>(c - '0');
-  }
-  return value;
-}
 
 // The 16-character number at 19..34 is all there and has no blank at either end.
 bool HasFullNumber(const ByteView& record) {
@@ -48,14 +37,13 @@ int AxeLayoutShift(const ByteView& firstRecord) {
 std::string AxeStamp(const ByteView& record, int k) {
   std::size_t hour = k == 2 ? 66 : 50 + static_cast<std::size_t>(k);
   std::size_t year = k == 2 ? 87 : 71 + static_cast<std::size_t>(k);
-  return "20" + Field(record, year, 2) + "-" + Field(record, year + 2, 2) + "-" +
-         Field(record, year + 4, 2) + "   " + Field(record, hour, 2) + ":" +
-         Field(record, hour + 2, 2) + ":" + Field(record, hour + 4, 2);
+  return Stamp("20" + Field(record, year, 2) + "-" + Field(record, year + 2, 2) + "-" + Field(record, year + 4, 2),
+               Field(record, hour, 2) + ":" + Field(record, hour + 2, 2) + ":" + Field(record, hour + 4, 2));
 }
 
-ReaderResult ReadAxeFile(const std::string& path, ReaderContext& ctx) {
+ReaderOutcome ReadAxeFile(const std::string& path, ReaderContext& ctx) {
   auto opened = OpenedFile::open(ctx.files(), path, 0);
-  if (!opened) ThrowIoFailure(opened.error());
+  if (!opened) return FromIoError(opened.error());
   const std::uint64_t size = opened->size();
   // Only a file of whole blocks has a last block that gives the end stamp.
   const std::uint64_t lastWholeBlock = size % kBlockSize == 0 ? size / kBlockSize : 0;
@@ -66,7 +54,7 @@ ReaderResult ReadAxeFile(const std::string& path, ReaderContext& ctx) {
   std::uint64_t i = 0;
   for (std::uint64_t offset = 0; offset < size; offset += kBlockSize) {
     auto view = opened->reader().view(offset, kBlockSize);
-    if (!view) ThrowIoFailure(view.error());
+    if (!view) return FromIoError(view.error());
     // A final partial block holds only the bytes the file has.
     ByteView block = view->sub(0, static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size - offset)));
     ++i;
@@ -79,7 +67,7 @@ ReaderResult ReadAxeFile(const std::string& path, ReaderContext& ctx) {
     const std::size_t limit = std::min(kBlockSize - 1, block.size());
     std::size_t p = 0;
     while (p < limit) {
-      unsigned length = LeadingNumber(block.sub(p, kLengthWidth));
+      unsigned length = DigitsSkippingBlanks(block, p, kLengthWidth);
       if (length < kLengthWidth) break;  // padding, or a length that would not move on
       ByteView record = block.sub(p, length);
       if (count == 0) {
@@ -105,7 +93,7 @@ ReaderResult ReadAxeFile(const std::string& path, ReaderContext& ctx) {
   }
   ctx.setProgress(100);
   ctx.setProgress(0);
-  return first + "," + last + "," + std::to_string(count);
+  return CallRange{first, last, count};
 }
 
 }  // namespace vellmark

@@ -23,7 +23,7 @@
 #include <string>
 
 #include "core/byte_view.h"
-#include "core/reader_contract.h"
+#include "readers/reader_contract.h"
 
 namespace vellmark {
 
@@ -39,6 +39,6 @@ std::string AxeStamp(const ByteView& record, int k);
 // First stamp, last stamp and record count. The last stamp comes only from the last
 // block of a file whose length is a whole number of blocks (empty otherwise). AXE
 // reads never poll for Stop.
-ReaderResult ReadAxeFile(const std::string& path, ReaderContext& ctx);
+[[nodiscard]] ReaderOutcome ReadAxeFile(const std::string& path, ReaderContext& ctx);
 
 }  // namespace vellmark

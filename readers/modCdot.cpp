@@ -1,9 +1,10 @@
 #include "readers/modCdot.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <limits>
 
 #include "core/block_reader.h"
+#include "readers/reader_toolkit.h"
 
 namespace vellmark {
 
@@ -34,29 +35,17 @@ std::string CdotDateText(const std::string& path, int currentYear) {
   return "20" + year + "-" + Right(ddmm, 2) + "-" + Left(ddmm, 2);
 }
 
-ReaderResult ReadCdotFile(const std::string& path, ReaderContext& ctx) {
+ReaderOutcome ReadCdotFile(const std::string& path, ReaderContext& ctx) {
   std::string date = CdotDateText(path, ctx.currentYear());
 
   auto opened = OpenedFile::open(ctx.files(), path, 0);
-  if (!opened) ThrowIoFailure(opened.error());
+  if (!opened) return FromIoError(opened.error());
   const std::uint64_t size = opened->size();
-  std::uint64_t divisor = size / 100;
-  if (divisor == 0) divisor = 1;
-
-  // The bar follows the 1-based position of the next read divided by the divisor;
-  // it only changes when the position reaches the next multiple of the divisor.
-  constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
-  std::uint64_t nextChange = ctx.progress() < 100 ? 0 : kNever;
+  // The bar follows the 1-based position of the next read divided by a hundredth of
+  // the file.
+  PercentSteps steps(std::max<std::uint64_t>(size / 100, 1));
   auto showProgress = [&](std::uint64_t position) {
-    if (position < nextChange) return;
-    std::uint64_t value = position / divisor;
-    if (value >= 100) {
-      ctx.setProgress(100);
-      nextChange = kNever;
-    } else {
-      ctx.setProgress(static_cast<int>(value));
-      nextChange = (value + 1) * divisor;
-    }
+    if (steps.due(position)) ctx.setProgress(static_cast<int>(std::min<std::uint64_t>(steps.value(position), 100)));
   };
 
   std::uint64_t count = 0;
@@ -64,7 +53,7 @@ ReaderResult ReadCdotFile(const std::string& path, ReaderContext& ctx) {
   bool done = false;
   while (!done) {
     auto view = opened->reader().view(offset, kReadSize);
-    if (!view) ThrowIoFailure(view.error());
+    if (!view) return FromIoError(view.error());
     std::size_t at = 0;
     // The view holds every file byte of the read at `offset`; bytes past the end of
     // the file read as 0. Walk on inside it while whole reads fit.
@@ -86,9 +75,9 @@ ReaderResult ReadCdotFile(const std::string& path, ReaderContext& ctx) {
   }
 
   ctx.setProgress(100);
-  std::string result = date + "   00:00:00," + date + "   23:59:59," + std::to_string(count);
+  CallRange range{Stamp(date, "00:00:00"), Stamp(date, "23:59:59"), count};
   ctx.setProgress(0);
-  return result;
+  return range;
 }
 
 }  // namespace vellmark

@@ -13,11 +13,11 @@
 
 #include <string>
 
-#include "core/reader_contract.h"
+#include "readers/reader_contract.h"
 
 namespace vellmark {
 
-ReaderResult ReadCdotFile(const std::string& path, ReaderContext& ctx);
+[[nodiscard]] ReaderOutcome ReadCdotFile(const std::string& path, ReaderContext& ctx);
 
 // The date text the file's name gives ("2023-11-05" for ABCD051123.dat). Both "/" and
 // "\" separate folders; a name without "." is its own base. Odd names give odd

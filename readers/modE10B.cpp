@@ -7,6 +7,7 @@
 
 #include "core/block_reader.h"
 #include "core/texts.h"
+#include "readers/reader_toolkit.h"
 
 namespace vellmark {
 
@@ -16,12 +17,8 @@ constexpr std::uint64_t kBlockSize = 2048;
 constexpr std::size_t kSlotSize = 26;
 constexpr std::size_t kSlotsPerBlock = 78;
 
-std::string TwoDigits(unsigned n) {
-  return {static_cast<char>('0' + (n / 10) % 10), static_cast<char>('0' + n % 10)};
-}
-
 std::string E10bStamp(const ByteView& record, int year) {
-  return E10bDateText(record, year) + "   " + E10bTimeText(record);
+  return Stamp(E10bDateText(record, year), E10bTimeText(record));
 }
 
 }  // namespace
@@ -57,9 +54,9 @@ std::string RecordHexText(const ByteView& record, std::size_t firstOffset, std::
   return record.hex(firstOffset, lastOffset - firstOffset + 1);
 }
 
-ReaderResult ReadE10bFile(const std::string& path, ReaderContext& ctx) {
+ReaderOutcome ReadE10bFile(const std::string& path, ReaderContext& ctx) {
   auto opened = OpenedFile::open(ctx.files(), path, 0);
-  if (!opened) ThrowIoFailure(opened.error());
+  if (!opened) return FromIoError(opened.error());
   const std::uint64_t blocks = opened->size() / kBlockSize;
   std::uint64_t step = DivideRoundHalfEven(blocks, 100);
   if (step == 0) step = 1;
@@ -73,7 +70,7 @@ ReaderResult ReadE10bFile(const std::string& path, ReaderContext& ctx) {
 
   for (std::uint64_t b = 0; b < blocks; ++b) {
     auto block = opened->reader().view(b * kBlockSize, kBlockSize);
-    if (!block) ThrowIoFailure(block.error());
+    if (!block) return FromIoError(block.error());
     ByteView lastInBlock;
     bool chainBroken = false;
     for (std::size_t s = 0; s < kSlotsPerBlock; ++s) {
@@ -95,7 +92,7 @@ ReaderResult ReadE10bFile(const std::string& path, ReaderContext& ctx) {
     if (ctx.progress() < 100) ctx.setProgress(static_cast<int>(std::min<std::uint64_t>(b / step, 100)));
     if (ctx.pollStop()) {
       ctx.setProgress(0);
-      return StopResult();
+      return Stopped{};
     }
   }
 
@@ -103,7 +100,7 @@ ReaderResult ReadE10bFile(const std::string& path, ReaderContext& ctx) {
   if (count > 0) lastStamp = E10bStamp(ByteView(lastRecord.data(), lastRecord.size()), year);
   ctx.setProgress(100);
   ctx.setProgress(0);
-  return firstStamp + "," + lastStamp + "," + std::to_string(count);
+  return CallRange{firstStamp, lastStamp, count};
 }
 
 }  // namespace vellmark

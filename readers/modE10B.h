@@ -19,11 +19,11 @@
 #include <string>
 
 #include "core/byte_view.h"
-#include "core/reader_contract.h"
+#include "readers/reader_contract.h"
 
 namespace vellmark {
 
-ReaderResult ReadE10bFile(const std::string& path, ReaderContext& ctx);
+[[nodiscard]] ReaderOutcome ReadE10bFile(const std::string& path, ReaderContext& ctx);
 
 // Decoders of one 26-byte slot.
 unsigned E10bSequenceNumber(const ByteView& record);

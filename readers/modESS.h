@@ -15,12 +15,12 @@
 
 #include <string>
 
-#include "core/reader_contract.h"
+#include "readers/reader_contract.h"
 
 namespace vellmark {
 
 // Earliest and latest call as "20YY-MM-DD   hh:mm:ss", and the count. Polls for
 // Stop every 100 counted records.
-ReaderResult ReadEssFile(const std::string& path, ReaderContext& ctx);
+[[nodiscard]] ReaderOutcome ReadEssFile(const std::string& path, ReaderContext& ctx);
 
 }  // namespace vellmark

@@ -6,6 +6,7 @@
 
 #include "core/block_reader.h"
 #include "readers/ewsd_packages.h"
+#include "readers/reader_toolkit.h"
 
 namespace vellmark {
 
@@ -32,23 +33,24 @@ struct RecordPlace {
 };
 
 // Walks the items of the file through one large view at a time, reading only each
-// item's first byte and, for skip items and records, its second.
+// item's first byte and, for skip items and records, its second. A failed read ends
+// the walk; failure() then tells why.
 class ItemScanner {
  public:
-  explicit ItemScanner(BlockReader& file) : file_(file), size_(file.fileSize()) {}
+  explicit ItemScanner(Cursor& cursor) : cursor_(cursor), size_(cursor.size()) {}
+
+  const std::optional<IoError>& failure() const { return failure_; }
 
   // The next call record at or after `pos`; `pos` moves past it. Nothing when the file
   // ends first, or at an item that would not move the search on.
   std::optional<RecordPlace> FindNextEwsdRecord(std::uint64_t& pos) {
     while (pos < size_) {
-      // Both bytes of the item must be in the view, unless the view reaches the end.
-      if (pos < viewStart_ || (pos + 2 > viewEnd_ && viewEnd_ < size_)) refresh(pos);
-      std::size_t at = static_cast<std::size_t>(pos - viewStart_);
-
+      if (!load(pos)) return std::nullopt;
       // Items whose two bytes lie in the view are walked here, bounds checked once
       // per item against the view held.
       const std::uint8_t* bytes = view_.data();
       const std::size_t n = view_.size();
+      std::size_t at = 0;
       while (at + 1 < n) {
         std::uint8_t kind = bytes[at];
         if (std::uint8_t fixed = kFixedLength[kind]) {
@@ -57,27 +59,29 @@ class ItemScanner {
         }
         std::uint8_t length = bytes[at + 1];
         if (length == 0) {
-          pos = viewStart_ + at;
+          pos += at;
           return std::nullopt;
         }
         if (kind == 0x81) {
           at += length;
           continue;
         }
-        pos = viewStart_ + at + length;
-        return RecordPlace{viewStart_ + at, length};
+        RecordPlace place{pos + at, length};
+        pos += at + length;
+        return place;
       }
-      pos = viewStart_ + at;
+      pos += at;
       if (pos >= size_) break;
-      if (pos + 2 > viewEnd_ && viewEnd_ < size_) continue;  // a new view first
+      if (pos + 2 > viewEnd() && viewEnd() < size_) continue;  // a new view first
 
       // The file's last byte: its second byte reads as the fill.
-      std::uint8_t kind = view_.at(at);
+      std::size_t last = static_cast<std::size_t>(pos - viewStart_);
+      std::uint8_t kind = view_.at(last);
       if (std::uint8_t fixed = kFixedLength[kind]) {
         pos += fixed;
         continue;
       }
-      std::uint8_t length = view_.at(at + 1);
+      std::uint8_t length = view_.at(last + 1);
       if (length == 0) return std::nullopt;
       if (kind == 0x81) {
         pos += length;
@@ -96,10 +100,10 @@ class ItemScanner {
   // `pos` is just past that record), false when the records end.
   bool CountEwsdRecords(std::uint64_t& pos, std::uint64_t progressAt, std::uint64_t& count, RecordPlace& last) {
     while (pos < size_) {
-      if (pos < viewStart_ || (pos + 2 > viewEnd_ && viewEnd_ < size_)) refresh(pos);
+      if (!load(pos)) return false;
       const std::uint8_t* bytes = view_.data();
       const std::size_t n = view_.size();
-      std::size_t at = static_cast<std::size_t>(pos - viewStart_);
+      std::size_t at = 0;
       std::uint64_t counted = 0;
       std::size_t lastAt = 0;
       std::uint8_t lastLength = 0;
@@ -142,7 +146,7 @@ class ItemScanner {
       pos = viewStart_ + at;
       if (progressDue) return true;
       if (ended || pos >= size_) return false;
-      if (pos + 2 > viewEnd_ && viewEnd_ < size_) continue;  // a new view first
+      if (pos + 2 > viewEnd() && viewEnd() < size_) continue;  // a new view first
 
       // The file's last byte: its second byte reads as the fill.
       auto place = FindNextEwsdRecord(pos);
@@ -154,75 +158,71 @@ class ItemScanner {
     return false;
   }
 
-  // Another view of the file was asked for: ours may no longer be valid.
-  void invalidate() {
-    view_ = ByteView();
-    viewStart_ = viewEnd_ = 0;
-  }
-
  private:
-  void refresh(std::uint64_t pos) {
-    auto v = file_.view(pos, 2);
-    if (!v) ThrowIoFailure(v.error());
+  // The bytes from `pos` on, at least two where the file has them.
+  bool load(std::uint64_t pos) {
+    auto v = cursor_.at(pos, 2);
+    if (!v) {
+      failure_ = v.error();
+      return false;
+    }
     view_ = *v;
     viewStart_ = pos;
-    viewEnd_ = pos + view_.size();
+    return true;
   }
+  std::uint64_t viewEnd() const { return viewStart_ + view_.size(); }
 
-  BlockReader& file_;
+  Cursor& cursor_;
   std::uint64_t size_;
   ByteView view_;
   std::uint64_t viewStart_ = 0;
-  std::uint64_t viewEnd_ = 0;
+  std::optional<IoError> failure_;
 };
 
 // Decodes the packages of one record; an unknown package gives up the file.
-EwsdPackageWalk WalkRecord(BlockReader& file, const RecordPlace& place, ReaderContext& ctx) {
-  auto v = file.view(place.offset, place.length + 1);
-  if (!v) ThrowIoFailure(v.error());
+Result<EwsdPackageWalk, ReadFailure> WalkRecord(Cursor& cursor, const RecordPlace& place, ReaderContext& ctx) {
+  auto v = cursor.at(place.offset, place.length + 1);
+  if (!v) return FromIoError(v.error());
   // The record and the byte after it; a record ending with the file is followed by 0.
   std::array<std::uint8_t, 256> bytes{};
-  bool cutShort = place.offset + place.length > file.fileSize();
-  std::size_t present = cutShort ? static_cast<std::size_t>(file.fileSize() - place.offset) : place.length + 1;
+  bool cutShort = place.offset + place.length > cursor.size();
+  std::size_t present = cutShort ? static_cast<std::size_t>(cursor.size() - place.offset) : place.length + 1;
   for (std::size_t i = 0; i < present; ++i) bytes[i] = v->at(i);
 
   EwsdRecordBuffer record{ByteView(bytes.data(), present, kEwsdFill), place.length, cutShort, place.offset};
-  EwsdPackageWalk walk = WalkEwsdPackages(record);
-  if (walk.unknownPackage) {
-    ctx.message(EwsdUnknownPackageMessage(*walk.unknownPackage), kEwsdUnknownPackageCaption);
-    throw ReaderError(ReadFailure::UnknownPackage, "record at offset " + std::to_string(place.offset) +
-                                                       ": package " + std::to_string(*walk.unknownPackage) +
-                                                       " unknown");
+  auto walk = WalkEwsdPackages(record);
+  if (walk && walk->unknownPackage) {
+    ctx.message(EwsdUnknownPackageMessage(*walk->unknownPackage), kEwsdUnknownPackageCaption);
+    return ReadFailure{FailureKind::UnknownPackage,
+                       "record at offset " + std::to_string(place.offset) + ": package " +
+                           std::to_string(*walk->unknownPackage) + " unknown",
+                       place.offset};
   }
   return walk;
 }
 
 }  // namespace
 
-ReaderResult ReadEwsdFile(const std::string& path, ReaderContext& ctx) {
+ReaderOutcome ReadEwsdFile(const std::string& path, ReaderContext& ctx) {
   auto opened = OpenedFile::open(ctx.files(), path, kEwsdFill);
-  if (!opened) ThrowIoFailure(opened.error());
-  BlockReader& file = opened->reader();
-  const std::uint64_t size = file.fileSize();
+  if (!opened) return FromIoError(opened.error());
+  Cursor cursor(opened->reader());
+  const std::uint64_t size = cursor.size();
   // Files under 100 bytes have no steps: the bar stays put.
-  const std::uint64_t step = size / kBarMaximum;
+  PercentSteps steps(size / kBarMaximum);
 
-  ItemScanner scanner(file);
+  ItemScanner scanner(cursor);
   std::uint64_t position = 0;
   std::uint64_t count = 0;
   std::uint64_t previousPercent = 0;
-  // Where (position + 1) / step, the bar's per cent, next grows: it is worked out
-  // only then, not for every record.
-  std::uint64_t nextPercentAt = step > 0 ? step : std::numeric_limits<std::uint64_t>::max();
-  // After a record that reaches nextPercentAt: true when the user stopped the pass.
+  // After a record that reaches the next step: true when the user stopped the pass.
   auto moveBar = [&] {
-    std::uint64_t percent = (position + 1) / step;
+    std::uint64_t percent = steps.value(position + 1);
     if (percent > previousPercent && percent <= kBarMaximum) {
       ctx.setProgress(static_cast<int>(percent));
       if (ctx.pollStop()) return true;
     }
     previousPercent = percent;
-    nextPercentAt = (percent + 1) * step;
     return false;
   };
 
@@ -230,26 +230,29 @@ ReaderResult ReadEwsdFile(const std::string& path, ReaderContext& ctx) {
   RecordPlace last;
   // The first record is decoded; the others are only counted, the last one kept.
   if (auto first = scanner.FindNextEwsdRecord(position)) {
-    start = WalkRecord(file, *first, ctx).text();
-    scanner.invalidate();
+    auto walk = WalkRecord(cursor, *first, ctx);
+    if (!walk) return walk.error();
+    start = walk->text();
     count = 1;
     last = *first;
-    bool due = position + 1 >= nextPercentAt;
+    bool due = steps.due(position + 1);
     for (;;) {
       if (due && moveBar()) {
         ctx.setProgress(0);
-        return StopResult();
+        return Stopped{};
       }
       if (position >= size) break;
-      due = scanner.CountEwsdRecords(position, nextPercentAt, count, last);
+      due = scanner.CountEwsdRecords(position, steps.next(), count, last);
       if (!due) break;
     }
   }
+  if (scanner.failure()) return FromIoError(*scanner.failure());
 
   ctx.setProgress(0);
-  if (count == 0) return ",,0";
-  std::string end = WalkRecord(file, last, ctx).text();
-  return start + "," + end + "," + std::to_string(count);
+  if (count == 0) return CallRange{};
+  auto end = WalkRecord(cursor, last, ctx);
+  if (!end) return end.error();
+  return CallRange{start, end->text(), count};
 }
 
 }  // namespace vellmark

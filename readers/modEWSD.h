@@ -24,10 +24,10 @@
 
 #include <string>
 
-#include "core/reader_contract.h"
+#include "readers/reader_contract.h"
 
 namespace vellmark {
 
-ReaderResult ReadEwsdFile(const std::string& path, ReaderContext& ctx);
+[[nodiscard]] ReaderOutcome ReadEwsdFile(const std::string& path, ReaderContext& ctx);
 
 }  // namespace vellmark

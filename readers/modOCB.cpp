@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "readers/reader_toolkit.h"
+
 namespace vellmark {
 
 namespace {
@@ -11,47 +13,46 @@ constexpr std::uint64_t kLayoutBBase = 928;
 constexpr std::uint64_t kLayoutBPadding = 4;
 // The bar reaches 100 at this many blocks; beyond it the bar refuses the values.
 constexpr std::uint64_t kProgressBlocks = 32768;
-
-ByteView View(BlockReader& file, std::uint64_t offset, std::size_t n) {
-  auto v = file.view(offset, n);
-  if (!v) ThrowIoFailure(v.error());
-  return *v;
-}
+// The layout probe reads two bytes at offset 0 and two at 928.
+constexpr std::size_t kLayoutProbeBlock = 4096;
 
 bool HasBlockMark(const ByteView& v) { return v[0] == 0xC6 && v[1] == 0xC4; }
 
-std::uint64_t BlockStart(const ReaderMemory& layout, std::uint64_t block) {
-  return layout.ocbBase + block * (kOcbBlockLength + layout.ocbPadding);
+std::uint64_t BlockStart(OcbLayout layout, std::uint64_t block) {
+  return layout.base + block * (kOcbBlockLength + layout.padding);
 }
 
-std::string TwoDigits(unsigned value) {
-  value %= 100;
-  return {static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10)};
-}
+std::string RecordText(const OcbRecord& record) { return Stamp(record.date, record.time); }
 
-std::string RecordText(const OcbRecord& record) { return record.date + "   " + record.time; }
-
-// The slot at `offset`, decoded; `fileSize` decides whether it lies wholly in the file.
-OcbRecord ReadSlot(BlockReader& file, std::uint64_t offset, const OcbHeader& header) {
-  ByteView slot = View(file, offset, kOcbSlotLength);
+// The slot at `offset`, decoded; a slot not wholly inside the file is never valid.
+Result<OcbRecord> ReadSlot(BlockReader& file, std::uint64_t offset, const OcbHeader& header) {
+  auto slot = file.view(offset, kOcbSlotLength);
+  if (!slot) return slot.error();
   bool inFile = offset + kOcbSlotLength <= file.fileSize();
-  return DecodeOcbRecord(slot, header, inFile);
+  return DecodeOcbRecord(*slot, header, inFile);
 }
 
 }  // namespace
 
-void ProbeOcbLayout(BlockReader& file, ReaderMemory& memory) {
-  if (HasBlockMark(View(file, 0, 2))) {
-    memory.ocbBase = 0;
-    memory.ocbPadding = 0;
-  } else if (HasBlockMark(View(file, kLayoutBBase, 2))) {
-    memory.ocbBase = kLayoutBBase;
-    memory.ocbPadding = kLayoutBPadding;
-  }
+Result<OcbLayout> ProbeOcbLayout(BlockReader& file, OcbLayout previous) {
+  auto head = file.view(0, 2);
+  if (!head) return head.error();
+  if (HasBlockMark(*head)) return OcbLayout{0, 0};
+  auto second = file.view(kLayoutBBase, 2);
+  if (!second) return second.error();
+  if (HasBlockMark(*second)) return OcbLayout{kLayoutBBase, kLayoutBPadding};
+  return previous;
 }
 
-std::uint64_t CountOcbBlocks(BlockReader& file, const ReaderMemory& layout, OcbHeader& header,
-                             ReaderContext& ctx) {
+OcbLayout OcbLayoutOf(FileSystem& files, const std::string& path, OcbLayout previous) {
+  // A file that cannot be opened or read leaves the layout as it was, as its read would.
+  auto opened = OpenedFile::open(files, path, kOcbFill, kLayoutProbeBlock);
+  if (!opened) return previous;
+  auto layout = ProbeOcbLayout(opened->reader(), previous);
+  return layout ? *layout : previous;
+}
+
+Result<std::uint64_t> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& header, ReaderContext& ctx) {
   ctx.setProgress(0);
   std::uint64_t n = 0;
   for (;;) {
@@ -59,10 +60,11 @@ std::uint64_t CountOcbBlocks(BlockReader& file, const ReaderMemory& layout, OcbH
     // A header cut before the end of its day field is no block: its half mark
     // followed by filler would read as a day.
     if (start + 8 > file.fileSize()) break;
-    ByteView block = View(file, start, 8);
-    unsigned day = static_cast<unsigned>(block.bcd(6, 2));
+    auto block = file.view(start, 8);
+    if (!block) return block.error();
+    unsigned day = static_cast<unsigned>(block->bcd(6, 2));
     if (n == 0) {
-      header.year = static_cast<unsigned>(block.bcd(5, 1));
+      header.year = static_cast<unsigned>(block->bcd(5, 1));
       header.day = day;
     }
     if (day == 0 || day == 4040) break;
@@ -107,45 +109,51 @@ OcbRecord DecodeOcbRecord(const ByteView& slot, const OcbHeader& header, bool in
   return record;
 }
 
-ReaderResult ReadOcbFile(const std::string& path, ReaderContext& ctx) {
+ReaderOutcome ReadOcbFile(const std::string& path, OcbLayout& carried, ReaderContext& ctx) {
   auto opened = OpenedFile::open(ctx.files(), path, kOcbFill);
-  if (!opened) ThrowIoFailure(opened.error());
+  if (!opened) return FromIoError(opened.error());
   BlockReader& file = opened->reader();
 
-  ReaderMemory& layout = ctx.memory();
-  ProbeOcbLayout(file, layout);
+  auto layout = ProbeOcbLayout(file, carried);
+  if (!layout) return FromIoError(layout.error());
+  carried = *layout;
   OcbHeader header;
-  std::uint64_t blocks = CountOcbBlocks(file, layout, header, ctx);
-  if (blocks == 0) {
+  auto blocks = CountOcbBlocks(file, *layout, header, ctx);
+  if (!blocks) return FromIoError(blocks.error());
+  if (*blocks == 0) {
     // The first block already ends the data: no records.
     ctx.setProgress(0);
-    return ",,0";
+    return CallRange{};
   }
 
-  std::string start = RecordText(ReadSlot(file, layout.ocbBase + kOcbSlotsOffset, header));
+  auto first = ReadSlot(file, layout->base + kOcbSlotsOffset, header);
+  if (!first) return FromIoError(first.error());
 
   // The last block is searched from its end for the last valid slot.
-  std::uint64_t last = BlockStart(layout, blocks - 1) + kOcbSlotsOffset;
+  std::uint64_t last = BlockStart(*layout, *blocks - 1) + kOcbSlotsOffset;
   int lastSlots = 0;
   OcbRecord end;
   for (int k = kOcbSlotsPerBlock - 1; k >= 0; --k) {
-    OcbRecord record = ReadSlot(file, last + kOcbSlotLength * static_cast<std::uint64_t>(k), header);
-    if (record.valid) {
+    auto record = ReadSlot(file, last + kOcbSlotLength * static_cast<std::uint64_t>(k), header);
+    if (!record) return FromIoError(record.error());
+    if (record->valid) {
       lastSlots = k + 1;
-      end = record;
+      end = *record;
       break;
     }
   }
 
-  std::uint64_t count = (blocks - 1) * kOcbSlotsPerBlock + static_cast<std::uint64_t>(lastSlots);
+  std::uint64_t count = (*blocks - 1) * kOcbSlotsPerBlock + static_cast<std::uint64_t>(lastSlots);
   ctx.setProgress(0);
-  if (count == 0) return ",,0";
+  if (count == 0) return CallRange{};
   if (lastSlots == 0) {
     // An empty last block: the block before it is full, its last slot is the end.
-    std::uint64_t previous = BlockStart(layout, blocks - 2) + kOcbSlotsOffset;
-    end = ReadSlot(file, previous + kOcbSlotLength * (kOcbSlotsPerBlock - 1), header);
+    std::uint64_t previousBlock = BlockStart(*layout, *blocks - 2) + kOcbSlotsOffset;
+    auto record = ReadSlot(file, previousBlock + kOcbSlotLength * (kOcbSlotsPerBlock - 1), header);
+    if (!record) return FromIoError(record.error());
+    end = *record;
   }
-  return start + "," + RecordText(end) + "," + std::to_string(count);
+  return CallRange{RecordText(*first), RecordText(end), count};
 }
 
 }  // namespace vellmark

@@ -31,11 +31,20 @@
 
 #include "core/block_reader.h"
 #include "core/byte_view.h"
-#include "core/reader_contract.h"
+#include "readers/reader_contract.h"
 
 namespace vellmark {
 
-ReaderResult ReadOcbFile(const std::string& path, ReaderContext& ctx);
+// Where the blocks of an OCB file lie: the first block's offset and the padding after
+// each block (layout A: 0 and 0; layout B: 928 and 4).
+struct OcbLayout {
+  std::uint64_t base = 0;
+  std::uint64_t padding = 0;
+};
+
+// Reads an OCB file. A file with neither block mark is read in `layout`, the layout
+// of the OCB file read before it; `layout` is left as the one this file was read in.
+[[nodiscard]] ReaderOutcome ReadOcbFile(const std::string& path, OcbLayout& layout, ReaderContext& ctx);
 
 inline constexpr std::uint64_t kOcbBlockLength = 2048;
 inline constexpr std::uint64_t kOcbSlotsOffset = 32;
@@ -55,14 +64,14 @@ struct OcbRecord {
   bool valid = false;
 };
 
-// Sets the layout in `memory` from the block mark at offset 0 or 928; keeps the one
-// there when neither holds the mark.
-void ProbeOcbLayout(BlockReader& file, ReaderMemory& memory);
+// The layout the block mark at offset 0 or 928 gives; `previous` when neither holds it.
+Result<OcbLayout> ProbeOcbLayout(BlockReader& file, OcbLayout previous);
+// The same for the file at `path`; `previous` when it cannot be read.
+OcbLayout OcbLayoutOf(FileSystem& files, const std::string& path, OcbLayout previous);
 
 // Counts the blocks before the one whose day field is 0 or 4040 (or the end of the
 // file), takes the first block's header and drives the progress bar.
-std::uint64_t CountOcbBlocks(BlockReader& file, const ReaderMemory& layout, OcbHeader& header,
-                             ReaderContext& ctx);
+Result<std::uint64_t> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& header, ReaderContext& ctx);
 
 // Decodes the 42-byte slot at the start of `slot`. `inFile` says whether the whole
 // slot lies inside the file; a slot that does not is never valid.

@@ -4,6 +4,7 @@
 
 #include "core/byte_view.h"
 #include "core/switch_family.h"
+#include "readers/reader_toolkit.h"
 
 namespace vellmark {
 
@@ -54,13 +55,7 @@ bool LooksLikeCdot(const ByteView& head) {
 bool LooksLikeAxe(const ByteView& head) {
   for (std::size_t p = 2048; p <= 10240; p += 2048) {
     if (head[p - 1] != 0) return false;
-    unsigned length = 0;
-    for (std::size_t i = p; i < p + 3; ++i) {
-      char c = static_cast<char>(head[i]);
-      if (c == ' ') continue;
-      if (c < '0' || c > '9') break;
-      length = length * 10 + static_cast<unsigned>(c - '0');
-    }
+    unsigned length = DigitsSkippingBlanks(head, p, 3);
     if (length < 80 || length > 200) return false;
   }
   return true;

@@ -81,7 +81,7 @@ Status SaveFileReplacing(FileSystem& files, const std::string& path, std::string
   Status saved = WriteAndClose(**created, content);
   created->reset();
   if (saved) saved = files.rename(temporary, target);
-  if (!saved) files.remove(temporary);
+  if (!saved) (void)files.remove(temporary);  // best effort: the failure is what counts
   return saved;
 }
 

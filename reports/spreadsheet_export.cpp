@@ -137,7 +137,7 @@ unsigned CellStyle(std::size_t row, int col, std::size_t n, bool duplicate) {
   return style;
 }
 
-Status BuildWorkbook(const AnalyserList& list, const SpreadsheetTotals& totals, const std::string& path,
+Status BuildWorkbook(const AnalyserList& list, const std::optional<ListTotals>& totals, const std::string& path,
                      const std::string& scratch) {
   Workbook book(path, scratch);
   if (!book.ok()) return MakeIoError(IoStep::Open, errno ? errno : EIO);
@@ -159,6 +159,8 @@ Status BuildWorkbook(const AnalyserList& list, const SpreadsheetTotals& totals, 
     return worksheet_write_string(sheet, r, c, CellText(value).c_str(), format);
   };
 
+  // The totals as the status bar shows them; plain values, so the counts become numbers.
+  const TotalsTexts shown = totals ? ShowTotals(*totals) : TotalsTexts{};
   const std::size_t lastRow = std::max<std::size_t>(n + 2, kAlignedRows - 1);
   for (std::size_t row = 0; row <= lastRow; ++row) {
     const AnalyserEntry* entry = row >= 1 && row <= n ? &list.at(row - 1) : nullptr;
@@ -173,9 +175,9 @@ Status BuildWorkbook(const AnalyserList& list, const SpreadsheetTotals& totals, 
         plain = col == 0;
       } else if (row == n + 2) {
         if (col == 0) value = "TOTAL";
-        if (col == 1) value = totals.files;
-        if (col == 5) value = totals.records;
-        if (col == 6) value = totals.size;
+        if (col == 1) value = shown.files;
+        if (col == 5) value = shown.records;
+        if (col == 6) value = shown.size;
       }
       if (lxw_error e = put(row, col, value, plain, style); e != LXW_NO_ERROR) return XlsxError(e);
     }
@@ -214,25 +216,19 @@ class ScratchFolder {
 };
 
 Result<std::string> ReadScratchFile(const std::string& path) {
-  auto opened = OpenedFile::open(RealFileSystem(), path, 0);
-  if (!opened) return opened.error();
-  BlockReader& reader = opened->reader();
   std::string bytes;
-  for (std::uint64_t offset = 0; offset < reader.fileSize();) {
-    auto view = reader.view(offset, BlockReader::kDefaultBlockSize);
-    if (!view) return view.error();
-    std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(view->size(), reader.fileSize() - offset));
-    if (n == 0) break;
-    bytes.append(reinterpret_cast<const char*>(view->data()), n);
-    offset += n;
-  }
+  Status read = ReadFileBlocks(RealFileSystem(), path, BlockReader::kDefaultBlockSize, [&](std::string_view block) {
+    bytes.append(block);
+    return true;
+  });
+  if (!read) return read.error();
   return bytes;
 }
 
 }  // namespace
 
-Status WriteSpreadsheet(FileSystem& files, const AnalyserList& list, const SpreadsheetTotals& totals,
-                        const std::string& path) {
+Status WriteSpreadsheet(FileSystem& files, const std::string& path, const AnalyserList& list,
+                        const std::optional<ListTotals>& totals) {
 #ifdef VELLMARK_HAVE_XLSXWRITER
   // The library writes its own files; it builds the workbook in a private folder and
   // the file layer then saves it beside the target.
@@ -247,25 +243,6 @@ Status WriteSpreadsheet(FileSystem& files, const AnalyserList& list, const Sprea
   (void)files, (void)list, (void)totals, (void)path;
   return IoError{IoStep::Open, 0, "this build cannot write spreadsheets"};
 #endif
-}
-
-std::string ExportToSpreadsheet(AnalysisSession& session) {
-  if (session.analysing()) return "";
-  WindowServices& services = session.services();
-  const std::string title(kApplicationTitle);
-  if (session.list().empty()) {
-    services.showMessage(std::string(kNothingToSave), MessageIcon::Error, title);
-    return "";
-  }
-  std::string name = services.saveFileName(std::string(kSpreadsheetFilter));
-  if (name.empty()) return "";
-  SpreadsheetTotals totals{session.panel(2), session.panel(3), session.panel(4)};
-  Status written = WriteSpreadsheet(session.files(), session.list(), totals, name);
-  if (!written) {
-    services.showMessage(name + ": " + written.error().reason, MessageIcon::Error, title);
-    return "";
-  }
-  return name;
 }
 
 }  // namespace vellmark

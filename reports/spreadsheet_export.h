@@ -16,32 +16,23 @@
 // A plain value that looks like a decimal number becomes a number, as typed input
 // would; an empty text leaves its cell blank.
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/analyser_list.h"
-#include "core/analysis_session.h"
 #include "core/file_system.h"
+#include "core/texts.h"
 
 namespace vellmark {
 
-inline constexpr std::string_view kSpreadsheetFilter = "Excel workbook (*.xlsx)";
 inline constexpr std::string_view kNothingToSave = "Nothing to Save";
 inline constexpr std::string_view kSheetName = "VELM";
 
-// The status bar texts the totals row shows (panels 2, 3 and 4).
-struct SpreadsheetTotals {
-  std::string files;
-  std::string size;
-  std::string records;
-};
-
-// Builds the workbook and saves it to `path`: to a temporary file beside it first,
-// renamed over it only when complete.
-Status WriteSpreadsheet(FileSystem& files, const AnalyserList& list, const SpreadsheetTotals& totals,
-                        const std::string& path);
-
-// The export command: asks for the file name and writes the workbook. Returns the path
-// written, "" when nothing was (empty list, cancelled, failed; failures are shown).
-std::string ExportToSpreadsheet(AnalysisSession& session);
+// Builds the workbook of `list` and saves it to `path`: to a temporary file beside it
+// first, renamed over it only when complete. Without totals (after a report was
+// opened) the totals cells stay empty.
+Status WriteSpreadsheet(FileSystem& files, const std::string& path, const AnalyserList& list,
+                        const std::optional<ListTotals>& totals);
 
 }  // namespace vellmark

@@ -120,8 +120,8 @@ class ReportParser {
     entry.family = cells[2];
     entry.start = cells[3];
     entry.end = cells[4];
-    entry.records = cells[5];
-    entry.size = cells[6];
+    entry.setRecordsText(std::string(cells[5]));
+    entry.writtenSize = cells[6];
     entry.icon = FamilyIconIndex(entry.family);
     entries_.push_back(std::move(entry));
   }
@@ -131,10 +131,6 @@ class ReportParser {
   bool rejected_ = false;
   std::vector<AnalyserEntry> entries_;
 };
-
-void ShowError(AnalysisSession& session, const std::string& text) {
-  session.services().showMessage(text, MessageIcon::Error, std::string(kApplicationTitle));
-}
 
 }  // namespace
 
@@ -148,7 +144,7 @@ std::string ReportTitleLine(const std::tm& now) {
 std::string ReportRowLine(const AnalyserEntry& entry) {
   return "| " + RightAligned(entry.number, 3) + " | " + LeftAligned(entry.path, 50) + " | " +
          RightAligned(entry.family, 10) + " | " + Centred(entry.start) + " | " + Centred(entry.end) + " | " +
-         RightAligned(entry.records, 10) + " | " + RightAligned(entry.size, 10) + " | ";
+         RightAligned(entry.recordsText(), 10) + " | " + RightAligned(entry.sizeText(), 10) + " | ";
 }
 
 std::string ReportText(const AnalyserList& list, const std::tm& now) {
@@ -186,67 +182,15 @@ Status WriteReportFile(FileSystem& files, const std::string& path, const Analyse
 }
 
 Result<std::optional<std::vector<AnalyserEntry>>> LoadReportFile(FileSystem& files, const std::string& path) {
-  constexpr std::size_t kBlock = std::size_t{1} << 16;
-  auto opened = OpenedFile::open(files, path, 0, kBlock);
-  if (!opened) return opened.error();
-  BlockReader& reader = opened->reader();
   ReportParser parser;
-  for (std::uint64_t offset = 0; offset < reader.fileSize();) {
-    auto view = reader.view(offset, kBlock);
-    if (!view) return view.error();
-    std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(view->size(), reader.fileSize() - offset));
-    if (n == 0) break;
-    if (!parser.feed(std::string_view(reinterpret_cast<const char*>(view->data()), n)))
-      return std::optional<std::vector<AnalyserEntry>>();
-    offset += n;
-  }
+  bool report = true;
+  Status read = ReadFileBlocks(files, path, std::size_t{1} << 16, [&](std::string_view block) {
+    report = parser.feed(block);
+    return report;
+  });
+  if (!read) return read.error();
+  if (!report) return std::optional<std::vector<AnalyserEntry>>();
   return parser.finish();
-}
-
-void SaveReport(AnalysisSession& session) {
-  if (session.analysing()) return;
-  WindowServices& services = session.services();
-  std::string name;
-  for (;;) {
-    name = services.saveFileName(std::string(kReportFilter));
-    if (name.empty()) return;
-    name = ReportFileName(name);
-    session.lastReportName() = name;
-    auto status = session.files().status(name);
-    if (status && status->exists && !status->directory &&
-        services.ask(std::string(kOverwriteQuestion)) == Answer::No)
-      continue;
-    break;
-  }
-  Status saved = WriteReportFile(session.files(), name, session.list(), session.clock().now());
-  if (!saved) {
-    ShowError(session, "Could not save " + name + ": " + saved.error().reason);
-    return;
-  }
-  session.setPanel(5, "File " + name + " Saved");
-}
-
-void OpenReport(AnalysisSession& session) {
-  if (session.analysing()) return;
-  std::string name = session.services().openFileName(std::string(kReportFilter), session.lastReportName());
-  if (!name.empty()) {
-    session.lastReportName() = name;
-    // Read and check the whole file before the list is touched: a wrong click must
-    // not cost the user the list.
-    auto loaded = LoadReportFile(session.files(), name);
-    if (!loaded) {
-      ShowError(session, "Could not open " + name + ": " + loaded.error().reason);
-      return;
-    }
-    if (!loaded->has_value()) {
-      ShowError(session, name + std::string(kNotAReport));
-      return;
-    }
-    session.list().clear();
-    for (auto& entry : **loaded) session.list().append(std::move(entry));
-  }
-  session.ResetSB();
-  if (!session.list().empty()) session.setResultsShown(true);
 }
 
 }  // namespace vellmark

@@ -29,12 +29,10 @@
 #include <vector>
 
 #include "core/analyser_list.h"
-#include "core/analysis_session.h"
 #include "core/file_system.h"
 
 namespace vellmark {
 
-inline constexpr std::string_view kReportFilter = "Report files (*.vmr)|*.vmr| All Files (*.*)|*.*";
 inline constexpr std::string_view kReportTitle = "Vellmark Report";
 inline constexpr std::string_view kReportMark = "Vellmark";
 inline constexpr std::string_view kReportRule =
@@ -43,7 +41,6 @@ inline constexpr std::string_view kReportRule =
 inline constexpr std::string_view kReportHeading =
     "| No  |                  BINARY FILE                       |   SWITCH   |       START TIME      "
     "|        END TIME       |   RECORDS  |    SIZE    |";
-inline constexpr std::string_view kOverwriteQuestion = "File Exists. Do you want to OverWrite?";
 inline constexpr std::string_view kNotAReport = " is not a Vellmark Report File.  Please Check";
 
 // "Vellmark Report" + dd-mm-yyyy + two blanks + hh:mm:ss.
@@ -65,9 +62,5 @@ std::optional<std::vector<AnalyserEntry>> ParseReport(std::string_view text);
 Status WriteReportFile(FileSystem& files, const std::string& path, const AnalyserList& list, const std::tm& now);
 // Reads a report file; the inner nullopt means the file is not a report.
 Result<std::optional<std::vector<AnalyserEntry>>> LoadReportFile(FileSystem& files, const std::string& path);
-
-// The Save Report and Open Report commands.
-void SaveReport(AnalysisSession& session);
-void OpenReport(AnalysisSession& session);
 
 }  // namespace vellmark

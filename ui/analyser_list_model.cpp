@@ -71,7 +71,7 @@ QVariant AnalyserListModel::data(const QModelIndex& index, int role) const {
       }
       return {};
     case Qt::ToolTipRole:
-      if (entry.failure != ReadFailure::None) return QString::fromStdString(entry.failureReason);
+      if (entry.failure) return QString::fromStdString(entry.failure->reason);
       return {};
     default:
       return {};

@@ -302,20 +302,14 @@ void frmOpen::refillRows() {
 
 void frmOpen::addSelected() {
   if (m_window.session().analysing()) return;
-  m_window.setBusy(true);
   hide();
   std::vector<std::string> paths;
   for (int row = 0; row < m_rows->topLevelItemCount(); ++row) {
     const QTreeWidgetItem* item = m_rows->topLevelItem(row);
     if (item->isSelected()) paths.push_back(item->data(1, kRawPathRole).toByteArray().toStdString());
   }
-  try {
-    // Refuses listed paths with one message, adds the rest in row order, clears the totals.
-    m_window.session().OfferFiles(paths);
-  } catch (...) {
-    // As with a drop: the pointer comes back and the rest is abandoned.
-  }
-  m_window.setBusy(false);
+  // Refuses listed paths with one message, adds the rest in row order, clears the totals.
+  m_window.offerFiles(paths);
 }
 
 void frmOpen::cancel() { hide(); }

@@ -22,15 +22,15 @@
 #include <exception>
 #include <thread>
 
+#include "analysis/pass_texts.h"
 #include "core/texts.h"
-#include "reports/spreadsheet_export.h"
-#include "reports/text_report.h"
 #include "ui/analyser_list_model.h"
 #include "ui/analyser_list_view.h"
 #include "ui/frmAbout.h"
 #include "ui/frmOpen.h"
 #include "ui/help_commands.h"
 #include "ui/icons.h"
+#include "ui/report_commands.h"
 
 
 namespace vellmark::ui {
@@ -109,20 +109,10 @@ class StatusPanel : public QLabel {
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
 
-QMessageBox::Icon BoxIcon(MessageIcon icon) {
-  switch (icon) {
-    case MessageIcon::Information: return QMessageBox::Information;
-    case MessageIcon::Question: return QMessageBox::Question;
-    case MessageIcon::Error: return QMessageBox::Critical;
-    case MessageIcon::None: break;
-  }
-  return QMessageBox::NoIcon;
-}
-
 }  // namespace
 
 frmVELM::frmVELM(FileSystem& files, ReaderTable readers, QWidget* parent)
-    : QMainWindow(parent), m_session(*this, files, std::move(readers)) {
+    : QMainWindow(parent), m_session(files, std::move(readers)) {
   m_exitNow = [] {
     std::fflush(nullptr);
     std::_Exit(0);
@@ -271,59 +261,22 @@ void frmVELM::buildStatusBar() {
 
 bool frmVELM::onWindowThread() const { return QThread::currentThread() == thread(); }
 
-// --- Window services ---
+// --- Panels ---
 
-void frmVELM::setPanelText(int panel, const std::string& text) {
-  if (panel < 2 || panel > 5) return;
-  QString t = FromStd(text);
-  QLabel* label = m_panels[panel];
-  if (onWindowThread()) label->setText(t);
-  else QMetaObject::invokeMethod(label, [label, t] { label->setText(t); }, Qt::QueuedConnection);
+QString frmVELM::panelText(int panel) const {
+  return panel >= 2 && panel <= 5 ? m_panels[panel]->text() : QString();
 }
 
-void frmVELM::setResultsShown(bool on) { m_list->setAlternatingRowColors(on); }
-
-void frmVELM::yieldToEvents() {
-  // On a reader's thread there is nothing to do: this thread runs its own loop.
-  if (onWindowThread()) QCoreApplication::processEvents();
+void frmVELM::setPanelText(int panel, const QString& text) {
+  if (panel >= 2 && panel <= 5) m_panels[panel]->setText(text);
 }
 
-void frmVELM::showMessage(const std::string& text, MessageIcon icon, const std::string& caption) {
-  QString t = FromStd(text);
-  QString title = caption.empty() ? kTitle : FromStd(caption);
-  auto show = [this, t, icon, title] { m_dialogs.message(this, t, BoxIcon(icon), title); };
-  if (onWindowThread()) show();
-  else QMetaObject::invokeMethod(this, show, Qt::BlockingQueuedConnection);
+void frmVELM::resetTotals() {
+  for (int i = 2; i <= 5; ++i) setPanelText(i, QString());
+  totals_.reset();
 }
 
-Answer frmVELM::ask(const std::string& text) {
-  QString t = FromStd(text);
-  // An atomic carries the answer back so the hand-over is visible to thread checkers,
-  // which cannot see the ordering Qt's blocking call gives.
-  std::atomic<bool> yes{false};
-  auto ask = [this, t, &yes] { yes.store(m_dialogs.question(this, t, kTitle), std::memory_order_release); };
-  if (onWindowThread()) ask();
-  else QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
-  return yes.load(std::memory_order_acquire) ? Answer::Yes : Answer::No;
-}
-
-void frmVELM::setProgress(int value) {
-  QProgressBar* bar = m_progress;
-  if (onWindowThread()) bar->setValue(value);
-  else QMetaObject::invokeMethod(bar, [bar, value] { bar->setValue(value); }, Qt::QueuedConnection);
-}
-
-void frmVELM::redrawList() { m_list->viewport()->update(); }
-
-std::string frmVELM::openFileName(const std::string& filter, const std::string& offered) {
-  QString name = m_dialogs.openFileName(this, QtNameFilters(FromStd(filter)), FromStd(offered));
-  return QFile::encodeName(name).toStdString();
-}
-
-std::string frmVELM::saveFileName(const std::string& filter) {
-  QString name = m_dialogs.saveFileName(this, QtNameFilters(FromStd(filter)));
-  return QFile::encodeName(name).toStdString();
-}
+void frmVELM::showResultsFlag() { m_list->setAlternatingRowColors(m_session.resultsShown()); }
 
 void frmVELM::setBusy(bool busy) {
   if (busy == m_busy) return;
@@ -332,44 +285,99 @@ void frmVELM::setBusy(bool busy) {
   else QApplication::restoreOverrideCursor();
 }
 
-void frmVELM::runReader(const std::function<void()>& call) {
+void frmVELM::offerFiles(const std::vector<std::string>& paths) {
+  if (m_session.analysing()) return;
+  setBusy(true);
+  std::vector<OfferOutcome> outcomes = m_session.OfferFiles(paths);
+  setBusy(false);
+  std::string refused = RefusedFilesMessage(paths, outcomes);
+  if (!refused.empty()) m_dialogs.message(this, FromStd(refused), QMessageBox::Information, kTitle);
+  resetTotals();
+  showResultsFlag();
+}
+
+// --- The pass ---
+
+void frmVELM::runPass(bool reanalyseAll) {
+  if (m_session.analysing()) return;
+  resetTotals();
+  PassSummary summary = m_session.RunAnalysis(reanalyseAll, *this);
+  if (!summary.ran) return;
+  const TotalsTexts shown = ShowTotals(summary.totals);
+  setPanelText(5, QString());
+  setPanelText(2, FromStd(shown.files));
+  setPanelText(3, FromStd(shown.size));
+  setPanelText(4, FromStd(shown.records));
+  totals_ = summary.totals;
+  showResultsFlag();
+  redrawList();
+  m_dialogs.message(this, FromStd(ClosingMessage(summary)), QMessageBox::Information, kTitle);
+}
+
+void frmVELM::entryStarted(std::size_t row) {
+  setPanelText(5, "Analysing " + FromStd(m_session.list().at(row).path));
+}
+
+void frmVELM::progress(int percent) {
+  QProgressBar* bar = m_progress;
+  if (onWindowThread()) bar->setValue(percent);
+  else QMetaObject::invokeMethod(bar, [bar, percent] { bar->setValue(percent); }, Qt::QueuedConnection);
+}
+
+void frmVELM::readerMessage(const std::string& text, const std::string& caption) {
+  QString t = FromStd(text);
+  QString title = caption.empty() ? kTitle : FromStd(caption);
+  auto show = [this, t, title] { m_dialogs.message(this, t, QMessageBox::Critical, title); };
+  if (onWindowThread()) show();
+  else QMetaObject::invokeMethod(this, show, Qt::BlockingQueuedConnection);
+}
+
+bool frmVELM::confirmStop() {
+  QString t = FromStd(std::string(kStopQuestion));
+  // An atomic carries the answer back so the hand-over is visible to thread checkers,
+  // which cannot see the ordering Qt's blocking call gives.
+  std::atomic<bool> yes{false};
+  auto ask = [this, t, &yes] { yes.store(m_dialogs.question(this, t, kTitle), std::memory_order_release); };
+  if (onWindowThread()) ask();
+  else QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
+  return yes.load(std::memory_order_acquire);
+}
+
+void frmVELM::yield() {
+  // On a reader's thread there is nothing to do: this thread runs its own loop.
+  if (onWindowThread()) QCoreApplication::processEvents();
+}
+
+ReaderOutcome frmVELM::runRead(std::size_t, const ReadCall& read, ReaderContext& context) {
   // The reader works on its own thread; this one keeps painting and taking Stop.
   QEventLoop loop;
-  std::exception_ptr failure;
+  ReaderOutcome outcome = Stopped{};
   std::thread worker([&] {
-    try {
-      call();
-    } catch (...) {
-      failure = std::current_exception();
-    }
+    outcome = read(context);
     QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
   });
   loop.exec();
   worker.join();
-  if (failure) std::rethrow_exception(failure);
+  return outcome;
 }
+
+void frmVELM::redrawList() { m_list->viewport()->update(); }
 
 // --- Commands ---
 
 void frmVELM::openReport() {
   if (m_session.analysing()) return;
-  OpenReport(m_session);
+  OpenReport(*this);
 }
 
 void frmVELM::saveReport() {
   if (m_session.analysing()) return;
-  SaveReport(m_session);
+  SaveReport(*this);
 }
 
-void frmVELM::analyse() {
-  if (m_session.analysing()) return;
-  m_session.RunAnalysis(false);
-}
+void frmVELM::analyse() { runPass(false); }
 
-void frmVELM::reanalyse() {
-  if (m_session.analysing()) return;
-  m_session.RunAnalysis(true);
-}
+void frmVELM::reanalyse() { runPass(true); }
 
 void frmVELM::stop() { m_session.RequestStop(); }
 
@@ -387,16 +395,18 @@ void frmVELM::removeFiles() {
   if (m_session.analysing()) return;
   syncSelection();
   m_session.RemoveSelectedEntries();
+  showResultsFlag();
 }
 
 void frmVELM::clearList() {
   if (m_session.analysing()) return;
   m_session.ClearEntries();
+  showResultsFlag();
 }
 
 void frmVELM::exportToSpreadsheet() {
   if (m_session.analysing()) return;
-  std::string path = ExportToSpreadsheet(m_session);
+  std::string path = ExportToSpreadsheet(*this);
   if (!path.empty()) m_dialogs.openDocument(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
 }
 
@@ -427,16 +437,10 @@ void frmVELM::showAboutBox() {
 }
 
 void frmVELM::dropFiles(const QStringList& paths) {
-  if (m_session.analysing()) return;
   std::vector<std::string> offered;
   offered.reserve(static_cast<std::size_t>(paths.size()));
   for (const QString& p : paths) offered.push_back(QFile::encodeName(p).toStdString());
-  try {
-    m_session.OfferFiles(offered);
-  } catch (...) {
-    // A failed drop gives the pointer back and stops quietly.
-    setBusy(false);
-  }
+  offerFiles(offered);
 }
 
 void frmVELM::syncSelection() {

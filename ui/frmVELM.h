@@ -1,18 +1,20 @@
 #pragma once
 // The main window: menus, toolbar, the analyser list, the status bar with the progress
-// bar. It owns the analysis session and serves it as its WindowServices. A reader
-// runs on a worker thread while this thread keeps the window alive; what the reader
-// asks of the window (progress, questions, messages) is carried over to this thread.
+// bar. It owns the analysis session and watches its passes. A reader runs on a worker
+// thread while this thread keeps the window alive; what the reader asks of the window
+// (progress, questions, messages) is carried over to this thread.
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
-#include "core/analysis_session.h"
+#include "analysis/analysis_session.h"
 #include "core/file_system.h"
-#include "core/reader_table.h"
-#include "core/window_services.h"
+#include "readers/reader_table.h"
 #include "ui/dialog_seam.h"
 
 class QAction;
@@ -26,7 +28,7 @@ class AnalyserListView;
 class frmAbout;
 class frmOpen;
 
-class frmVELM : public QMainWindow, public WindowServices {
+class frmVELM : public QMainWindow, private PassObserver {
   Q_OBJECT
  public:
   explicit frmVELM(FileSystem& files = RealFileSystem(), ReaderTable readers = DefaultReaderTable(),
@@ -47,18 +49,21 @@ class frmVELM : public QMainWindow, public WindowServices {
   int twipsToPixelsX(int twips) const;
   int twipsToPixelsY(int twips) const;
 
-  // WindowServices; callable from the reader's thread where the contract allows.
-  void setPanelText(int panel, const std::string& text) override;
-  void setResultsShown(bool on) override;
-  void yieldToEvents() override;
-  void showMessage(const std::string& text, MessageIcon icon, const std::string& caption) override;
-  Answer ask(const std::string& text) override;
-  void setProgress(int value) override;
-  void redrawList() override;
-  std::string openFileName(const std::string& filter, const std::string& offered) override;
-  std::string saveFileName(const std::string& filter) override;
-  void setBusy(bool busy) override;
-  void runReader(const std::function<void()>& call) override;
+  // Status panels 2 to 5 (panel 1 lies under the progress bar).
+  QString panelText(int panel) const;
+  void setPanelText(int panel, const QString& text);
+  // ResetSB: clears panels 2 to 5; the totals no longer apply.
+  void resetTotals();
+  // The totals the panels show; none after a reset.
+  const std::optional<ListTotals>& totals() const { return totals_; }
+  // Shows the list's ResultsShown flag as alternating row colours.
+  void showResultsFlag();
+  // Offers files as a drop or the Add Files dialog does: refuses those listed with one
+  // message, adds the rest, clears the totals. Ignored during a pass.
+  void offerFiles(const std::vector<std::string>& paths);
+  void setBusy(bool busy);
+  // The report name chosen last (by a save or an open); the open dialog offers it.
+  std::string& lastReportName() { return lastReportName_; }
 
  signals:
   // Emitted once a command's guard has let it through; the window itself answers
@@ -89,6 +94,15 @@ class frmVELM : public QMainWindow, public WindowServices {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // PassObserver; progress, readerMessage and confirmStop may come from the read's thread.
+  void entryStarted(std::size_t row) override;
+  void progress(int percent) override;
+  void readerMessage(const std::string& text, const std::string& caption) override;
+  bool confirmStop() override;
+  void yield() override;
+  ReaderOutcome runRead(std::size_t row, const ReadCall& read, ReaderContext& context) override;
+
+  void runPass(bool reanalyseAll);
   void buildMenus();
   void buildToolbar();
   void buildList();
@@ -97,10 +111,13 @@ class frmVELM : public QMainWindow, public WindowServices {
   void showAddFilesDialog();
   void showAboutBox();
   void syncSelection();
+  void redrawList();
   bool onWindowThread() const;
 
   DialogSeam m_dialogs;
   AnalysisSession m_session;
+  std::optional<ListTotals> totals_;
+  std::string lastReportName_;
   AnalyserListModel* m_model = nullptr;
   AnalyserListView* m_list = nullptr;
   QProgressBar* m_progress = nullptr;

@@ -13,9 +13,9 @@
 #include <sstream>
 
 #include "cli/cli_run.h"
-#include "cli/cli_services.h"
+#include "cli/cli_observer.h"
 #include "cli/commands.h"
-#include "core/fault_injection.h"
+#include "support/fault_injection.h"
 #include "reports/text_report.h"
 #include "testdata/bytes.h"
 #include "testdata/cdot.h"

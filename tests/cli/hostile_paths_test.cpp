@@ -22,7 +22,7 @@
 #include "cli/cli_run.h"
 #include "cli/commands.h"
 #include "cli/text_escape.h"
-#include "core/fault_injection.h"
+#include "support/fault_injection.h"
 #include "core/utf8.h"
 #include "reports/text_report.h"
 #include "testdata/bytes.h"
@@ -281,7 +281,7 @@ TEST_F(HostilePaths, OddNamesComeOutIntactInEveryFormat) {
   ASSERT_EQ(entries->size(), 2u);
   for (std::size_t i = 0; i < 2; ++i) {
     EXPECT_EQ((*entries)[i].path, ReportedPath(paths[i]));
-    EXPECT_EQ((*entries)[i].records, "5");
+    EXPECT_EQ((*entries)[i].records, 5u);
   }
   CliRun opened = Cli({"open", "--format", "json", report});
   EXPECT_EQ(opened.status, kExitOk);

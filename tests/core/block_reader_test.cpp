@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <numeric>
 
-#include "core/fault_injection.h"
-#include "core/memory_file_system.h"
+#include "support/fault_injection.h"
+#include "support/memory_file_system.h"
 #include "testdata/bytes.h"
 
 namespace vellmark {

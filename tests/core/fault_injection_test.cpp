@@ -1,7 +1,7 @@
 // File operations that fail under the analysis session: every failure must end as an
 // invalid entry that says why, and the pass must go on with the next entry.
 
-#include "core/fault_injection.h"
+#include "support/fault_injection.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "core/analysis_session.h"
+#include "analysis/analysis_session.h"
 #include "core/switch_family.h"
 #include "core/texts.h"
 #include "readers/probe.h"
@@ -19,7 +19,7 @@
 #include "testdata/ess.h"
 #include "testdata/ewsd.h"
 #include "testdata/ocb.h"
-#include "testdata/recording_services.h"
+#include "testdata/recording_observer.h"
 
 namespace vellmark {
 namespace {
@@ -50,7 +50,7 @@ Bytes EwsdCalls(std::size_t n) {
 std::vector<FamilyFile> FilesOfEveryFamily(std::size_t scale) {
   auto n = [scale](std::size_t large, std::size_t few) { return scale ? large * scale : few; };
   return {
-      {"OCB", "ocb.dat", BuildOcbFile({OcbLayout::A, OcbBlocksOf(OcbCalls(n(48 * 1100, 60), 45, 3600, 7), 26, 45)})},
+      {"OCB", "ocb.dat", BuildOcbFile({testdata::OcbLayout::A, OcbBlocksOf(OcbCalls(n(48 * 1100, 60), 45, 3600, 7), 26, 45)})},
       {"EWSD", "ewsd.ama", EwsdCalls(n(50000, 30))},
       {"E10B", "e10b.dat", E10bFile(E10bBlocks(E10bRun(1, n(78 * 1100, 90), 45, 8, 0)))},
       {"CDOT", CdotFileName("KOL1", 14, 2, 26), CdotFile(CdotCalls(n(50000, 40)))},
@@ -61,9 +61,12 @@ std::vector<FamilyFile> FilesOfEveryFamily(std::size_t scale) {
 
 struct Fixture : ::testing::Test {
   TempDir dir;
-  RecordingServices services;
+  RecordingObserver observer;
   FaultInjectingFileSystem faulty{RealFileSystem()};
-  AnalysisSession session{services, faulty};
+  AnalysisSession session{faulty};
+  PassSummary summary;
+  void analyse(bool all = false) { summary = session.RunAnalysis(all, observer); }
+  TotalsTexts totals() const { return ShowTotals(summary.totals); }
 
   // Writes the file under `prefix` + its name and adds it; the family must be probed right.
   std::string add(const FamilyFile& file, const std::string& prefix) {
@@ -75,26 +78,27 @@ struct Fixture : ::testing::Test {
   const AnalyserEntry& entry(std::size_t row) { return session.list().at(row); }
   // The reader's result for the file with nothing failing.
   static std::vector<std::string> cleanResult(const std::string& path) {
-    RecordingServices quiet;
-    AnalysisSession clean(quiet);
+    RecordingObserver quiet;
+    AnalysisSession clean;
     clean.AddFile(path);
-    clean.RunAnalysis(false);
+    clean.RunAnalysis(false, quiet);
     const AnalyserEntry& e = clean.list().at(0);
-    EXPECT_EQ(e.failure, ReadFailure::None) << path << ": " << e.failureReason;
-    return {e.start, e.end, e.records};
+    EXPECT_FALSE(e.failure) << path << ": " << e.failure->reason;
+    return {e.start, e.end, e.recordsText()};
   }
-  void expectFailed(std::size_t row, ReadFailure kind, const std::string& reason) {
+  void expectFailed(std::size_t row, FailureKind kind, const std::string& reason) {
     const AnalyserEntry& e = entry(row);
     EXPECT_EQ(e.start, kInvalid) << e.family;
     EXPECT_EQ(e.end, kInvalid) << e.family;
-    EXPECT_EQ(e.records, "0") << e.family;
-    EXPECT_EQ(e.failure, kind) << e.family;
-    EXPECT_EQ(e.failureReason, reason) << e.family;
+    EXPECT_EQ(e.records, 0u) << e.family;
+    ASSERT_TRUE(e.failure) << e.family;
+    EXPECT_EQ(e.failure->kind, kind) << e.family;
+    EXPECT_EQ(e.failure->reason, reason) << e.family;
   }
   void expectRead(std::size_t row, const std::vector<std::string>& result) {
     const AnalyserEntry& e = entry(row);
-    EXPECT_EQ((std::vector<std::string>{e.start, e.end, e.records}), result) << e.family;
-    EXPECT_EQ(e.failure, ReadFailure::None) << e.family << ": " << e.failureReason;
+    EXPECT_EQ((std::vector<std::string>{e.start, e.end, e.recordsText()}), result) << e.family;
+    EXPECT_FALSE(e.failure) << e.family << ": " << e.failure->reason;
   }
 };
 
@@ -113,15 +117,14 @@ TEST_F(FaultInjection, OpenFailureMarksEveryReadersEntryAndKeepsTheProbeFromAddi
   EXPECT_EQ(ProbeSwitchFamily(faulty, late), kNotADataFile);
   EXPECT_EQ(session.OfferFiles({late}), std::vector<OfferOutcome>{OfferOutcome::NotReadable});
   EXPECT_EQ(session.list().size(), 6u);
-  EXPECT_TRUE(services.messages.empty());
 
-  session.RunAnalysis(false);
-  for (std::size_t row = 0; row < 6; ++row) expectFailed(row, ReadFailure::Open, "Permission denied");
+  analyse();
+  for (std::size_t row = 0; row < 6; ++row) expectFailed(row, FailureKind::Open, "Permission denied");
   // Failed entries still count as files, with their bytes, and no records.
-  EXPECT_EQ(session.panel(2), "6");
-  EXPECT_EQ(session.panel(3), MegabyteText(bytes));
-  EXPECT_EQ(session.panel(4), "0");
-  EXPECT_EQ(services.messages.back().text, "Duplicates Identified. Data File Analysis Over");
+  EXPECT_EQ(totals().files, "6");
+  EXPECT_EQ(totals().size, MegabyteText(bytes));
+  EXPECT_EQ(totals().records, "0");
+  EXPECT_TRUE(summary.duplicatesFound);
 }
 
 TEST_F(FaultInjection, ReadFailingPartWayMarksTheEntryAndThePassGoesOn) {
@@ -134,12 +137,12 @@ TEST_F(FaultInjection, ReadFailingPartWayMarksTheEntryAndThePassGoesOn) {
     expected.push_back(cleanResult(add(small[i], "small-")));
   }
   faulty.failReadsFrom(kFaultOffset, EIO);
-  session.RunAnalysis(false);
+  analyse();
   for (std::size_t i = 0; i < large.size(); ++i) {
-    expectFailed(2 * i, ReadFailure::Read, "Input/output error");
+    expectFailed(2 * i, FailureKind::Read, "Input/output error");
     expectRead(2 * i + 1, expected[i]);
   }
-  EXPECT_EQ(session.panel(2), "12");
+  EXPECT_EQ(totals().files, "12");
   EXPECT_TRUE(session.resultsShown());
 
   // The probe reads only the head: a fault there keeps the file out.
@@ -190,26 +193,26 @@ TEST_F(FaultInjection, FileIsReadAsItIsAtAnalysisAndShrinkingWhileReadIsAnError)
   Bytes shrunk = EssFile(EssRun(15, "250318", 8, 0, 1));
   dir.write("KOL1140226.DAT", grown);
   dir.write("ess.ama", shrunk);
-  session.RunAnalysis(false);
+  analyse();
   expectRead(0, {"2026-02-14   00:00:00", "2026-02-14   23:59:59", "300"});
   expectRead(1, cleanResult(shrinks));
-  EXPECT_EQ(entry(1).records, "15");
-  EXPECT_EQ(session.panel(3), MegabyteText(grown.size() + shrunk.size()));
-  EXPECT_EQ(session.panel(4), "315");
+  EXPECT_EQ(entry(1).records, 15u);
+  EXPECT_EQ(totals().size, MegabyteText(grown.size() + shrunk.size()));
+  EXPECT_EQ(totals().records, "315");
 
   // Shrinking under a reader that has read its first megabyte.
-  RecordingServices quiet;
   ShrinkingFileSystem shrinking(RealFileSystem(), std::uint64_t{1} << 19);
-  AnalysisSession cut(quiet, shrinking);
+  AnalysisSession cut(shrinking);
   auto files = FilesOfEveryFamily(1);
   for (const auto& file : files) ASSERT_TRUE(cut.AddFile(dir.write("cut-" + file.name, file.bytes)));
   shrinking.armed = true;
-  cut.RunAnalysis(false);
+  cut.RunAnalysis(false, observer);
   for (std::size_t row = 0; row < files.size(); ++row) {
     const AnalyserEntry& e = cut.list().at(row);
     EXPECT_EQ(e.start, kInvalid) << e.family;
-    EXPECT_EQ(e.failure, ReadFailure::Read) << e.family;
-    EXPECT_EQ(e.failureReason, "the file became shorter while it was read") << e.family;
+    ASSERT_TRUE(e.failure) << e.family;
+    EXPECT_EQ(e.failure->kind, FailureKind::Read) << e.family;
+    EXPECT_EQ(e.failure->reason, "the file became shorter while it was read") << e.family;
   }
 }
 
@@ -223,21 +226,21 @@ TEST_F(FaultInjection, FileReplacedByAFolderOrDeletedBeforeTheAnalysis) {
   fs::remove(folder);
   fs::create_directory(folder);
 
-  session.RunAnalysis(false);
-  expectFailed(0, ReadFailure::Open, "No such file or directory");
-  expectFailed(1, ReadFailure::Open, "Is a directory");
+  analyse();
+  expectFailed(0, FailureKind::Open, "No such file or directory");
+  expectFailed(1, FailureKind::Open, "Is a directory");
   expectRead(2, cleanResult(kept));
   // Both still count as files, but neither brings bytes.
-  EXPECT_EQ(session.panel(2), "3");
-  EXPECT_EQ(session.panel(3), MegabyteText(files[3].bytes.size()));
-  EXPECT_EQ(session.panel(4), entry(2).records);
+  EXPECT_EQ(totals().files, "3");
+  EXPECT_EQ(totals().size, MegabyteText(files[3].bytes.size()));
+  EXPECT_EQ(totals().records, entry(2).recordsText());
 
   // Back as a file: Re Analyse reads it again and the failure is gone.
   fs::remove(folder);
   dir.write(files[1].name, files[1].bytes);
-  session.RunAnalysis(true);
+  analyse(true);
   expectRead(1, cleanResult(folder));
-  EXPECT_TRUE(entry(1).failureReason.empty());
+  EXPECT_FALSE(entry(1).failure);
 }
 
 }  // namespace

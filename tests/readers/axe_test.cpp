@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 
-#include "core/memory_file_system.h"
+#include "support/memory_file_system.h"
 #include "testdata/axe.h"
 #include "testdata/reader_harness.h"
 
@@ -16,7 +16,7 @@ const std::string kPath = "/exchange/TTFILE07.AXE";
 
 class AxeReader : public ::testing::Test {
  protected:
-  ReaderResult read(const Bytes& bytes) {
+  std::string read(const Bytes& bytes) {
     files.put(kPath, bytes);
     return harness.read(ReadAxeFile, kPath);
   }

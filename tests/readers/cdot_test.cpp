@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "core/memory_file_system.h"
+#include "support/memory_file_system.h"
 #include "testdata/cdot.h"
 #include "testdata/reader_harness.h"
 
@@ -21,7 +21,7 @@ constexpr char kPath[] = "/cdr/KOL1140226.DAT";
 
 struct InMemory {
   InMemory() : harness(fs, 2026) {}
-  ReaderResult read(const Bytes& bytes, const std::string& path = kPath) {
+  std::string read(const Bytes& bytes, const std::string& path = kPath) {
     fs.put(path, bytes);
     return harness.read(ReadCdotFile, path);
   }
@@ -29,7 +29,7 @@ struct InMemory {
   ReaderHarness harness;
 };
 
-std::string Count(const ReaderResult& result) { return result.substr(result.rfind(',') + 1); }
+std::string Count(const std::string& result) { return result.substr(result.rfind(',') + 1); }
 std::string CountOf(const Bytes& bytes) { return Count(InMemory().read(bytes)); }
 
 TEST(CdotReader, DateComesFromTheFileName) {

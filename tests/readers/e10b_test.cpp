@@ -4,7 +4,7 @@
 
 #include <numeric>
 
-#include "core/memory_file_system.h"
+#include "support/memory_file_system.h"
 #include "testdata/e10b.h"
 #include "testdata/reader_harness.h"
 
@@ -23,7 +23,7 @@ constexpr char kPath[] = "/cdr/E10B-TEST.TKT";
 // A harness over files held in memory.
 struct InMemory {
   explicit InMemory(int year = 2026) : harness(fs, year) {}
-  ReaderResult read(const Bytes& bytes) {
+  std::string read(const Bytes& bytes) {
     fs.put(kPath, bytes);
     return harness.read(ReadE10bFile, kPath);
   }
@@ -31,7 +31,7 @@ struct InMemory {
   ReaderHarness harness;
 };
 
-ReaderResult Read(const Bytes& bytes, int year = 2026) { return InMemory(year).read(bytes); }
+std::string Read(const Bytes& bytes, int year = 2026) { return InMemory(year).read(bytes); }
 
 // One block whose slots carry the given sequence numbers, all at day 45, 10:00 + slot.
 E10bBlock Sequences(std::initializer_list<unsigned> numbers) {
@@ -41,7 +41,7 @@ E10bBlock Sequences(std::initializer_list<unsigned> numbers) {
   return block;
 }
 
-std::string Count(const ReaderResult& result) { return result.substr(result.rfind(',') + 1); }
+std::string Count(const std::string& result) { return result.substr(result.rfind(',') + 1); }
 
 ByteView Record(const Bytes& bytes) { return ByteView(bytes.data(), bytes.size()); }
 
@@ -174,7 +174,7 @@ TEST(E10bReader, StopQuestionEndsOrContinues) {
   InMemory stopped;
   auto& yes = stopped.harness;
   yes.pressStopAtPoll(2, true);
-  EXPECT_EQ(stopped.read(file), StopResult());
+  EXPECT_EQ(stopped.read(file), std::string("stopped"));
   EXPECT_EQ(yes.questions, 1);
   EXPECT_EQ(yes.polls, 2);
   EXPECT_EQ(yes.finalProgress(), 0);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 
-#include "core/memory_file_system.h"
+#include "support/memory_file_system.h"
 #include "testdata/ess.h"
 #include "testdata/reader_harness.h"
 
@@ -16,7 +16,7 @@ const std::string kPath = "/exchange/AMA20250318.001";
 
 class EssReader : public ::testing::Test {
  protected:
-  ReaderResult read(const Bytes& bytes) {
+  std::string read(const Bytes& bytes) {
     files.put(kPath, bytes);
     return harness.read(ReadEssFile, kPath);
   }
@@ -125,7 +125,7 @@ TEST_F(EssReader, StopQuestionAtTheProgressStep) {
   const std::string whole = "2025-03-18   08:00:00,2025-03-18   08:41:30,250";
 
   harness.pressStopAtPoll(1, true);
-  EXPECT_EQ(read(file), StopResult());
+  EXPECT_EQ(read(file), std::string("stopped"));
   EXPECT_EQ(harness.polls, 1);
   EXPECT_EQ(harness.questions, 1);
   EXPECT_EQ(harness.finalProgress(), 0);
@@ -139,7 +139,7 @@ TEST_F(EssReader, StopQuestionAtTheProgressStep) {
 
   ReaderHarness late(files);
   late.pressStopAtPoll(2, true);
-  EXPECT_EQ(late.read(ReadEssFile, kPath), StopResult());
+  EXPECT_EQ(late.read(ReadEssFile, kPath), std::string("stopped"));
   EXPECT_EQ(late.progress, (std::vector<int>{39, 79, 0}));
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/reader_contract.h"
+#include <stdexcept>
+
+#include "readers/reader_contract.h"
 #include "readers/ewsd_packages.h"
 #include "testdata/ewsd.h"
 
@@ -17,18 +19,31 @@ using testdata::EwsdStamp;
 const EwsdStamp kStamp{3, 12, 31, 23, 59, 59};
 const EwsdStamp kOther{26, 4, 1, 7, 5, 9};
 
+// A walk that found its record corrupt, thrown so the cases read as expectations.
+struct CorruptRecord : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+EwsdPackageWalk Checked(Result<EwsdPackageWalk, ReadFailure> walk) {
+  if (!walk) {
+    EXPECT_EQ(walk.error().kind, FailureKind::Corrupt);
+    throw CorruptRecord(walk.error().reason);
+  }
+  return *walk;
+}
+
 // Walks a whole record followed by `after`, the byte after it in the file.
 EwsdPackageWalk Walk(const Bytes& record, std::uint8_t after = 0x00) {
   Bytes buffer = record;
   buffer.resize(record.at(1), 0x00);
   buffer.push_back(after);
-  return WalkEwsdPackages({ByteView(buffer.data(), buffer.size()), record.at(1), false, 0});
+  return Checked(WalkEwsdPackages({ByteView(buffer.data(), buffer.size()), record.at(1), false, 0}));
 }
 
 // Walks the first `present` bytes of a record the file cut short.
 EwsdPackageWalk WalkCut(const Bytes& record, std::size_t present) {
   Bytes buffer(record.begin(), record.begin() + static_cast<std::ptrdiff_t>(present));
-  return WalkEwsdPackages({ByteView(buffer.data(), buffer.size()), record.at(1), true, 0});
+  return Checked(WalkEwsdPackages({ByteView(buffer.data(), buffer.size()), record.at(1), true, 0}));
 }
 
 Bytes Record(std::vector<Bytes> packages, bool packagesAt8 = true) {
@@ -147,21 +162,16 @@ TEST(EwsdPackagesTest, UnknownPackagesAreReported) {
 TEST(EwsdPackagesTest, ReadsPastTheRecordFailOnlyInCompleteRecords) {
   // Package 100 whose time runs past the byte after the record.
   Bytes record = Record({EwsdFixedPackage(120, 2), Bytes{100, 3, 12, 31, 23}});
-  EXPECT_THROW(Walk(record), ReaderError);
+  EXPECT_THROW(Walk(record), CorruptRecord);
   // ... reaching exactly to the byte after the record is fine: it is part of the buffer.
   record = Record({EwsdFixedPackage(120, 2), Bytes{100, 3, 12, 31, 23, 0}});
   EXPECT_EQ(Walk(record, 59).text(), "2003-12-31   23:00:59");
   // The flags byte of a record of 2 bytes.
-  try {
-    Walk(Bytes{0x84, 2});
-    FAIL();
-  } catch (const ReaderError& e) {
-    EXPECT_EQ(e.kind(), ReadFailure::Corrupt);
-  }
+  EXPECT_THROW(Walk(Bytes{0x84, 2}), CorruptRecord);
   EXPECT_NO_THROW(Walk(Bytes{0x84, 3, 0}, 0x80));
   // 146 whose count byte lies past the record, 168 whose field does.
-  EXPECT_THROW(Walk(Record({Bytes{146, 0, 0}})), ReaderError);
-  EXPECT_THROW(Walk(Record({Bytes{168, 0}})), ReaderError);
+  EXPECT_THROW(Walk(Record({Bytes{146, 0, 0}})), CorruptRecord);
+  EXPECT_THROW(Walk(Record({Bytes{168, 0}})), CorruptRecord);
 
   // Digit fields are never read, only passed over by their count.
   EXPECT_NO_THROW(Walk(Record({EwsdDateTimePackage(kStamp), Bytes{101, 31}})));

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/memory_file_system.h"
-#include "core/reader_contract.h"
+#include "support/memory_file_system.h"
+#include "readers/reader_contract.h"
 #include "readers/modAXE.h"
 #include "readers/modESS.h"
 #include "readers/modEWSD.h"
@@ -28,12 +28,12 @@ Bytes Repeated(std::initializer_list<std::uint8_t> pattern, std::size_t size) {
   return bytes;
 }
 
-std::string Count(const ReaderResult& result) { return result.substr(result.rfind(',') + 1); }
+std::string Count(const std::string& result) { return result.substr(result.rfind(',') + 1); }
 
 struct HostileFiles : ::testing::Test {
   MemoryFileSystem files;
   ReaderHarness harness{files};
-  ReaderResult read(const ReaderFunction& reader, Bytes bytes) {
+  std::string read(const ReaderFunction& reader, Bytes bytes) {
     files.put("/cdr/hostile", std::move(bytes));
     harness.progress.clear();
     return harness.read(reader, "/cdr/hostile");
@@ -46,12 +46,8 @@ TEST_F(HostileFiles, EwsdSkipItemsOfLengthZeroAndTinyRecords) {
   EXPECT_EQ(harness.finalProgress(), 0);
 
   // Records whose length byte says 1 hold no flags byte: the file is corrupt.
-  try {
-    read(ReadEwsdFile, Repeated({0x84, 0x01}, kTenMegabytes));
-    ADD_FAILURE() << "a one-byte record was read";
-  } catch (const ReaderError& e) {
-    EXPECT_EQ(e.kind(), ReadFailure::Corrupt);
-  }
+  EXPECT_EQ(read(ReadEwsdFile, Repeated({0x84, 0x01}, kTenMegabytes)).rfind("failed: corrupt: ", 0), 0u)
+      << "a one-byte record was read";
 
   // The smallest records that hold a flags byte, back to back: every one is counted,
   // the bar runs its course. The last byte opens a record whose length lies past the
@@ -79,7 +75,7 @@ TEST_F(HostileFiles, AxeLengthFieldsOfOneOrTwo) {
 
 TEST_F(HostileFiles, EssTenMegabytesOfLineFeeds) {
   // The first 122 bytes are taken as the first record, the rest is separators.
-  ReaderResult result = read(ReadEssFile, Bytes(kTenMegabytes, '\n'));
+  std::string result = read(ReadEssFile, Bytes(kTenMegabytes, '\n'));
   EXPECT_EQ(result, "2000-00-00   00:00:00,2000-00-00   00:00:00,1");
   EXPECT_EQ(harness.finalProgress(), 0);
 }

@@ -3,12 +3,12 @@
 #include <sstream>
 
 #include "cli/commands.h"
-#include "core/analysis_session.h"
-#include "core/memory_file_system.h"
+#include "analysis/analysis_session.h"
+#include "support/memory_file_system.h"
 #include "readers/modOCB.h"
 #include "testdata/ocb.h"
 #include "testdata/reader_harness.h"
-#include "testdata/recording_services.h"
+#include "testdata/recording_observer.h"
 #include "testdata/samples.h"
 
 namespace vellmark {
@@ -27,11 +27,11 @@ using testdata::ReaderHarness;
 
 class OcbReaderTest : public ::testing::Test {
  protected:
-  ReaderResult read(const Bytes& bytes, ReaderHarness& harness) {
+  std::string read(const Bytes& bytes, ReaderHarness& harness) {
     files.put("/data/ocb.dat", bytes);
-    return harness.read(ReadOcbFile, "/data/ocb.dat");
+    return harness.readOcb("/data/ocb.dat");
   }
-  ReaderResult read(const Bytes& bytes) { return read(bytes, harness); }
+  std::string read(const Bytes& bytes) { return read(bytes, harness); }
 
   MemoryFileSystem files;
   ReaderHarness harness{files};
@@ -69,8 +69,8 @@ TEST_F(OcbReaderTest, LayoutBStartsAfterThePreamble) {
   // The first record sits at 960: its time is the start time.
   ASSERT_EQ(bytes[960 + 5], 0x08);
   EXPECT_EQ(read(bytes), "2026-02-14   08:00:00,2026-02-14   08:59:00,60");
-  EXPECT_EQ(harness.memory.ocbBase, 928u);
-  EXPECT_EQ(harness.memory.ocbPadding, 4u);
+  EXPECT_EQ(harness.ocbLayout.base, 928u);
+  EXPECT_EQ(harness.ocbLayout.padding, 4u);
 }
 
 TEST_F(OcbReaderTest, TheLastBlockIsSearchedBackwardsForItsLastValidSlot) {
@@ -195,18 +195,18 @@ TEST_F(OcbReaderTest, TheLayoutOfTheLastMarkedFileIsKept) {
   EXPECT_EQ(read(BuildOcbFile(unmarkedA)), fifty);
 
   // The session keeps the layout from one pass to the next.
-  testdata::RecordingServices services;
-  AnalysisSession session(services, files);
+  testdata::RecordingObserver observer;
+  AnalysisSession session(files);
   files.put("/data/b.dat", BuildOcbFile(b));
   files.put("/data/nomark.dat", BuildOcbFile(unmarkedB));
   ASSERT_TRUE(session.AddFile("/data/b.dat"));
-  session.RunAnalysis(false);
+  session.RunAnalysis(false, observer);
   ASSERT_TRUE(session.AddFile("/data/nomark.dat"));
   // The probe cannot tell a file without marks; the entry is made OCB by hand.
   session.list().update(1, [](AnalyserEntry& e) { e.family = "OCB"; });
-  session.RunAnalysis(false);
+  session.RunAnalysis(false, observer);
   EXPECT_EQ(session.list().at(1).start, "2026-02-14   08:00:00");
-  EXPECT_EQ(session.list().at(1).records, "50");
+  EXPECT_EQ(session.list().at(1).records, 50u);
 }
 
 TEST_F(OcbReaderTest, ProgressCountsBlocksAndEndsAtZero) {
@@ -217,7 +217,7 @@ TEST_F(OcbReaderTest, ProgressCountsBlocksAndEndsAtZero) {
   // 330 blocks make 1 percent of the bar's 32768.
   ReaderHarness big(files);
   OcbFile file = MinuteBlocks(330 * 48, OcbLayout::A, OcbEnd::None);
-  ReaderResult result = read(BuildOcbFile(file), big);
+  std::string result = read(BuildOcbFile(file), big);
   EXPECT_EQ(result.substr(result.rfind(',')), ",15840");
   EXPECT_EQ(big.progress, (std::vector<int>{1, 100, 0}));
   EXPECT_EQ(big.polls, 0);  // OCB never polls for Stop
@@ -225,7 +225,7 @@ TEST_F(OcbReaderTest, ProgressCountsBlocksAndEndsAtZero) {
 
 TEST_F(OcbReaderTest, TheSecondSampleIsLayoutB) {
   for (const auto& sample : testdata::OcbSamples()) read(sample.bytes);
-  EXPECT_EQ(harness.memory.ocbBase, 928u);
+  EXPECT_EQ(harness.ocbLayout.base, 928u);
 }
 
 TEST_F(OcbReaderTest, CliReportsOcbFilesAsJson) {

@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-#include "core/fault_injection.h"
+#include "support/fault_injection.h"
 #include "core/switch_family.h"
 #include "testdata/bytes.h"
 

@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "core/fault_injection.h"
+#include "support/fault_injection.h"
 #include "testdata/bytes.h"
 #include "saved_files.h"
 

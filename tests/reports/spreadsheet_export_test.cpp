@@ -9,9 +9,8 @@
 #include <string>
 
 #include "cli/text_escape.h"
-#include "core/fault_injection.h"
+#include "support/fault_injection.h"
 #include "testdata/bytes.h"
-#include "testdata/recording_services.h"
 #include "testdata/report_entries.h"
 
 namespace vellmark {
@@ -19,22 +18,22 @@ namespace {
 
 namespace fs = std::filesystem;
 using testdata::MakeEntry;
-using testdata::RecordingServices;
 using testdata::TempDir;
 
 const std::string kPython = "/usr/bin/python3";
 const std::string kChecker = std::string(VELLMARK_SOURCE_DIR) + "/tests/reports/check_workbook.py";
 
 // The list and totals as the checker script reads them.
-std::string ListJson(const AnalyserList& list, const SpreadsheetTotals& totals) {
+std::string ListJson(const AnalyserList& list, const std::optional<ListTotals>& shown) {
+  const TotalsTexts totals = shown ? ShowTotals(*shown) : TotalsTexts{};
   using cli::JsonString;
   std::string json = "{\"entries\":[";
   for (std::size_t i = 0; i < list.size(); ++i) {
     const AnalyserEntry& e = list.at(i);
     json += (i ? "," : "") + std::string("{\"path\":") + JsonString(e.path) + ",\"no\":" + JsonString(e.number) +
             ",\"switch\":" + JsonString(e.family) + ",\"start\":" + JsonString(e.start) +
-            ",\"end\":" + JsonString(e.end) + ",\"records\":" + JsonString(e.records) +
-            ",\"size\":" + JsonString(e.size) + ",\"duplicate\":" + (e.duplicate ? "true" : "false") + "}";
+            ",\"end\":" + JsonString(e.end) + ",\"records\":" + JsonString(e.recordsText()) +
+            ",\"size\":" + JsonString(e.sizeText()) + ",\"duplicate\":" + (e.duplicate ? "true" : "false") + "}";
   }
   return json + "],\"totals\":{\"files\":" + JsonString(totals.files) + ",\"size\":" + JsonString(totals.size) +
          ",\"records\":" + JsonString(totals.records) + "}}";
@@ -46,7 +45,7 @@ bool HaveOpenpyxl() {
 }
 
 // Reads the workbook back with openpyxl and compares it with the list; "" when equal.
-std::string CheckWorkbook(const std::string& book, const AnalyserList& list, const SpreadsheetTotals& totals,
+std::string CheckWorkbook(const std::string& book, const AnalyserList& list, const std::optional<ListTotals>& totals,
                           const TempDir& dir) {
   std::string json = dir.write("list.json", ListJson(list, totals));
   std::string report = dir.file("check.txt");
@@ -74,21 +73,21 @@ TEST(WriteSpreadsheet, ReadsBackCellByCell) {
   const std::string book = dir.file("cdr.xlsx");
 
   AnalyserList list = MixedList();
-  SpreadsheetTotals totals{"6", "0.03 MB", "2502"};
-  ASSERT_TRUE(WriteSpreadsheet(RealFileSystem(), list, totals, book));
+  ListTotals totals{6, 31457, 2502};  // 0.03 MB
+  ASSERT_TRUE(WriteSpreadsheet(RealFileSystem(), book, list, totals));
   EXPECT_EQ(CheckWorkbook(book, list, totals, dir), "");
 
   // Totals as after Open Report: empty cells, TOTAL still written.
   AnalyserList one = testdata::MakeList({{"1", "a.dat", "OCB", "x", "y", "1", "1 KB"}});
-  ASSERT_TRUE(WriteSpreadsheet(RealFileSystem(), one, SpreadsheetTotals{}, book));
-  EXPECT_EQ(CheckWorkbook(book, one, SpreadsheetTotals{}, dir), "");
+  ASSERT_TRUE(WriteSpreadsheet(RealFileSystem(), book, one, std::nullopt));
+  EXPECT_EQ(CheckWorkbook(book, one, std::nullopt, dir), "");
 
   // Past row 500 the alignment stops.
   AnalyserList many;
   for (int i = 1; i <= 510; ++i)
     many.append(MakeEntry({std::to_string(i), "/d/f" + std::to_string(i), "OCB", "s", "e", "7", "1 KB", i % 50 == 0}));
-  SpreadsheetTotals manyTotals{"510", "0.5 MB", "3570"};
-  ASSERT_TRUE(WriteSpreadsheet(RealFileSystem(), many, manyTotals, book));
+  ListTotals manyTotals{510, 524288, 3570};  // 0.5 MB
+  ASSERT_TRUE(WriteSpreadsheet(RealFileSystem(), book, many, manyTotals));
   EXPECT_EQ(CheckWorkbook(book, many, manyTotals, dir), "");
   // Nothing is left beside the workbook.
   int files = 0;
@@ -104,67 +103,23 @@ TEST(WriteSpreadsheet, FailsWithoutLeavingAPartialFile) {
   const std::string book = dir.file("cdr.xlsx");
 
   faulty.failWritesAfter(1000, ENOSPC);
-  auto full = WriteSpreadsheet(faulty, list, {}, book);
+  auto full = WriteSpreadsheet(faulty, book, list, std::nullopt);
   ASSERT_FALSE(full);
   EXPECT_EQ(full.error().reason, "No space left on device");
   faulty.clear();
   faulty.failRename(EACCES);
-  EXPECT_FALSE(WriteSpreadsheet(faulty, list, {}, book));
+  EXPECT_FALSE(WriteSpreadsheet(faulty, book, list, std::nullopt));
   EXPECT_TRUE(fs::is_empty(dir.path()));
 
   // An old workbook stays as it was.
   std::string old = dir.write("old.xlsx", "old");
   faulty.clear();
   faulty.failFlush(EIO);
-  EXPECT_FALSE(WriteSpreadsheet(faulty, list, {}, old));
+  EXPECT_FALSE(WriteSpreadsheet(faulty, old, list, std::nullopt));
   auto bytes = testdata::ReadWholeFile(old);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old");
-  ASSERT_TRUE(WriteSpreadsheet(RealFileSystem(), list, {}, old));
+  ASSERT_TRUE(WriteSpreadsheet(RealFileSystem(), old, list, std::nullopt));
   EXPECT_GT(fs::file_size(old), 1000u);
-}
-
-struct ExportToSpreadsheetTest : ::testing::Test {
-  RecordingServices services;
-  AnalysisSession session{services, RealFileSystem(), ReaderTable()};
-  TempDir dir;
-};
-
-TEST_F(ExportToSpreadsheetTest, RefusesAnEmptyList) {
-  services.fileNames = {dir.file("x.xlsx")};
-  EXPECT_EQ(ExportToSpreadsheet(session), "");
-  ASSERT_EQ(services.messages.size(), 1u);
-  EXPECT_EQ(services.messages[0].text, "Nothing to Save");
-  EXPECT_EQ(services.messages[0].icon, MessageIcon::Error);
-  EXPECT_EQ(services.messages[0].caption, "Vellmark");
-  EXPECT_TRUE(services.dialogs.empty());
-  EXPECT_TRUE(fs::is_empty(dir.path()));
-}
-
-TEST_F(ExportToSpreadsheetTest, WritesTheListWithThePanelTotals) {
-  const AnalyserList list = MixedList();
-  for (const auto& e : list.entries()) session.list().append(e);
-  session.setPanel(2, "6");
-  session.setPanel(3, "0.03 MB");
-  session.setPanel(4, "2502");
-
-  EXPECT_EQ(ExportToSpreadsheet(session), "");  // cancelled
-  EXPECT_EQ(services.dialogs, (std::vector<std::string>{"save Excel workbook (*.xlsx)"}));
-
-  std::string book = dir.file("day.xlsx");
-  services.fileNames = {book};
-  EXPECT_EQ(ExportToSpreadsheet(session), book);
-  EXPECT_TRUE(services.messages.empty());
-  if (HaveOpenpyxl()) {
-    EXPECT_EQ(CheckWorkbook(book, session.list(), {"6", "0.03 MB", "2502"}, dir), "");
-  }
-
-  fs::create_directory(dir.file("folder.xlsx"));
-  services.fileNames = {dir.file("folder.xlsx")};
-  EXPECT_EQ(ExportToSpreadsheet(session), "");
-  ASSERT_EQ(services.messages.size(), 1u);
-  EXPECT_EQ(services.messages[0].text, dir.file("folder.xlsx") + ": Is a directory");
-  EXPECT_EQ(services.messages[0].icon, MessageIcon::Error);
-  EXPECT_TRUE(fs::is_directory(dir.file("folder.xlsx")));
 }
 
 }  // namespace

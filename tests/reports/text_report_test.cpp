@@ -9,7 +9,6 @@
 #include "core/switch_family.h"
 #include "core/utf8.h"
 #include "testdata/bytes.h"
-#include "testdata/recording_services.h"
 #include "testdata/report_entries.h"
 
 namespace vellmark {
@@ -19,7 +18,6 @@ using testdata::EntryTexts;
 using testdata::FixedTime;
 using testdata::MakeEntry;
 using testdata::MakeList;
-using testdata::RecordingServices;
 using testdata::TempDir;
 
 const std::string kWaiting = "To be  Analysed";
@@ -201,163 +199,11 @@ TEST(ParseReport, TakesRowsAsTheyStand) {
   EXPECT_EQ((*rows)[0].number, "7");
   EXPECT_EQ((*rows)[0].path, "/a b");
   EXPECT_EQ((*rows)[0].start, "\tx\t");
-  EXPECT_EQ((*rows)[0].size, "2 KB");
+  EXPECT_EQ((*rows)[0].sizeText(), "2 KB");
   EXPECT_EQ((*rows)[1].number, "8");
-  EXPECT_EQ((*rows)[1].size, "z");
+  EXPECT_EQ((*rows)[1].sizeText(), "z");
   EXPECT_EQ((*rows)[1].icon, FamilyIconIndex("Unknown"));
   EXPECT_EQ((*rows)[2].family, "EWSD");
-}
-
-struct SessionFixture : ::testing::Test {
-  RecordingServices services;
-  Clock clock{[] { return FixedTime(); }};
-  AnalysisSession session{services, RealFileSystem(), ReaderTable(), clock};
-  TempDir dir;
-
-  void fill(const AnalyserList& list) {
-    for (const auto& e : list.entries()) session.list().append(e);
-  }
-  std::string read(const std::string& path) {
-    auto bytes = testdata::ReadWholeFile(path);
-    return std::string(bytes.begin(), bytes.end());
-  }
-};
-
-using SaveReportTest = SessionFixture;
-
-TEST_F(SaveReportTest, WritesTheListAndSaysSo) {
-  fill(testdata::ThreeAnalysedEntries());
-  session.setPanel(2, "3");
-  std::string name = dir.file("day.vmr");
-  services.fileNames = {name};
-  SaveReport(session);
-  EXPECT_EQ(read(name), ReportText(session.list(), FixedTime()));
-  EXPECT_EQ(services.dialogs, (std::vector<std::string>{"save " + std::string(kReportFilter)}));
-  EXPECT_EQ(session.panel(5), "File " + name + " Saved");
-  EXPECT_EQ(session.panel(2), "3");
-  EXPECT_TRUE(services.questions.empty());
-  EXPECT_TRUE(services.messages.empty());
-  EXPECT_EQ(session.lastReportName(), name);
-
-  // A doubled suffix is dropped; a name without one is used as typed.
-  services.fileNames = {dir.file("b.vmr.vmr"), dir.file("plain")};
-  SaveReport(session);
-  SaveReport(session);
-  EXPECT_EQ(read(dir.file("b.vmr")), read(name));
-  EXPECT_EQ(read(dir.file("plain")), read(name));
-  EXPECT_EQ(session.panel(5), "File " + dir.file("plain") + " Saved");
-
-  // Cancel: nothing happens.
-  session.setPanel(5, "");
-  SaveReport(session);
-  EXPECT_EQ(session.panel(5), "");
-}
-
-TEST_F(SaveReportTest, AsksBeforeReplacingAnyExistingFile) {
-  fill(testdata::ThreeAnalysedEntries());
-  std::string hidden = dir.write(".hidden.vmr", "old");
-  // No shows the dialog again; cancelling it then leaves the old file alone.
-  services.fileNames = {hidden};
-  services.answers = {Answer::No};
-  SaveReport(session);
-  EXPECT_EQ(services.questions, (std::vector<std::string>{std::string(kOverwriteQuestion)}));
-  EXPECT_EQ(services.dialogs.size(), 2u);
-  EXPECT_EQ(read(hidden), "old");
-  EXPECT_EQ(session.panel(5), "");
-
-  // No, then another name that is free.
-  services.fileNames = {hidden, dir.file("new.vmr")};
-  services.answers = {Answer::No};
-  SaveReport(session);
-  EXPECT_EQ(read(hidden), "old");
-  EXPECT_EQ(read(dir.file("new.vmr")), ReportText(session.list(), FixedTime()));
-
-  services.fileNames = {hidden};
-  services.answers = {Answer::Yes};
-  SaveReport(session);
-  EXPECT_EQ(read(hidden), ReportText(session.list(), FixedTime()));
-}
-
-TEST_F(SaveReportTest, ShowsWhyASaveFailed) {
-  fill(testdata::ThreeAnalysedEntries());
-  std::string folder = dir.file("folder.vmr");
-  std::filesystem::create_directory(folder);
-  services.fileNames = {folder};
-  SaveReport(session);
-  EXPECT_TRUE(services.questions.empty());
-  ASSERT_EQ(services.messages.size(), 1u);
-  EXPECT_EQ(services.messages[0].text, "Could not save " + folder + ": Is a directory");
-  EXPECT_EQ(services.messages[0].icon, MessageIcon::Error);
-  EXPECT_EQ(services.messages[0].caption, "Vellmark");
-  EXPECT_EQ(session.panel(5), "");
-  EXPECT_TRUE(std::filesystem::is_directory(folder));
-}
-
-using OpenReportTest = SessionFixture;
-
-TEST_F(OpenReportTest, RoundTripReplacesTheListAndClearsTotals) {
-  fill(testdata::ThreeAnalysedEntries());
-  std::string name = dir.file("r.vmr");
-  services.fileNames = {name};
-  SaveReport(session);
-  const std::vector<AnalyserEntry> saved = session.list().entries();
-
-  session.list().clear();
-  session.list().append(MakeEntry({"1", "/other", "OCB", kWaiting, kWaiting, "0", "1 KB"}));
-  for (int i = 2; i <= 5; ++i) session.setPanel(i, "x");
-  services.fileNames = {name};
-  OpenReport(session);
-  EXPECT_EQ(services.dialogs.back(), "open " + std::string(kReportFilter) + " [" + name + "]");
-  ASSERT_EQ(session.list().size(), 3u);
-  for (std::size_t i = 0; i < 3; ++i)
-    for (int c = 0; c < AnalyserEntry::kColumns; ++c) EXPECT_EQ(session.list().at(i).column(c), saved[i].column(c));
-  for (int i = 2; i <= 5; ++i) EXPECT_EQ(session.panel(i), "");
-  EXPECT_TRUE(session.resultsShown());
-  EXPECT_TRUE(services.messages.empty());
-}
-
-TEST_F(OpenReportTest, LeavesTheListAloneForAWrongFile) {
-  fill(testdata::ThreeAnalysedEntries());
-  session.setPanel(2, "3");
-  std::string notReport = dir.write("notes.txt", " Vellmark Report\r\n");
-  services.fileNames = {notReport};
-  OpenReport(session);
-  ASSERT_EQ(services.messages.size(), 1u);
-  EXPECT_EQ(services.messages[0].text, notReport + " is not a Vellmark Report File.  Please Check");
-  EXPECT_EQ(services.messages[0].icon, MessageIcon::Error);
-  EXPECT_EQ(session.list().size(), 3u);
-  EXPECT_EQ(session.panel(2), "3");
-  EXPECT_EQ(session.lastReportName(), notReport);
-
-  std::string missing = dir.file("missing.vmr");
-  services.fileNames = {missing};
-  OpenReport(session);
-  ASSERT_EQ(services.messages.size(), 2u);
-  EXPECT_EQ(services.messages[1].text, "Could not open " + missing + ": No such file or directory");
-  EXPECT_EQ(session.list().size(), 3u);
-  EXPECT_EQ(session.panel(2), "3");
-
-  services.fileNames = {dir.path()};
-  OpenReport(session);
-  EXPECT_EQ(services.messages.back().text, "Could not open " + dir.path() + ": Is a directory");
-  EXPECT_EQ(session.list().size(), 3u);
-}
-
-TEST_F(OpenReportTest, CancelOrEmptyReportStillClearsThePanels) {
-  fill(testdata::ThreeAnalysedEntries());
-  session.setPanel(3, "1.5 MB");
-  OpenReport(session);  // cancelled
-  EXPECT_EQ(session.list().size(), 3u);
-  EXPECT_EQ(session.panel(3), "");
-  EXPECT_TRUE(session.resultsShown());
-
-  session.setResultsShown(false);
-  std::string empty = dir.write("empty.vmr", ReportText(AnalyserList(), FixedTime()));
-  services.fileNames = {empty};
-  OpenReport(session);
-  EXPECT_TRUE(session.list().empty());
-  EXPECT_FALSE(session.resultsShown());
-  EXPECT_TRUE(services.messages.empty());
 }
 
 }  // namespace

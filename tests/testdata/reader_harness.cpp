@@ -4,7 +4,7 @@ namespace vellmark::testdata {
 
 ReaderHarness::ReaderHarness(FileSystem& files, int year) : files_(files), clock_(Clock::MidYear(year)) {}
 
-ReaderResult ReaderHarness::read(const ReaderFunction& reader, const std::string& path) {
+ReaderOutcome ReaderHarness::outcome(const ReaderFunction& reader, const std::string& path) {
   ReaderContext::Hooks hooks;
   hooks.progress = [this](int value) { progress.push_back(value); };
   hooks.pollStop = [this] {
@@ -16,8 +16,12 @@ ReaderResult ReaderHarness::read(const ReaderFunction& reader, const std::string
   hooks.message = [this](const std::string& text, const std::string& caption) {
     messages.push_back(caption + ": " + text);
   };
-  ReaderContext context(files_, memory, clock_, std::move(hooks));
+  ReaderContext context(files_, clock_, std::move(hooks));
   return reader(path, context);
+}
+
+std::string ReaderHarness::readOcb(const std::string& path) {
+  return read([this](const std::string& p, ReaderContext& ctx) { return ReadOcbFile(p, ocbLayout, ctx); }, path);
 }
 
 }  // namespace vellmark::testdata

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "core/file_system.h"
-#include "core/reader_contract.h"
+#include "readers/modOCB.h"
+#include "readers/reader_contract.h"
+#include "testdata/outcome_text.h"
 
 namespace vellmark::testdata {
 
@@ -20,13 +22,19 @@ class ReaderHarness {
     answerYes_ = answerYes;
   }
 
-  ReaderResult read(const ReaderFunction& reader, const std::string& path);
+  ReaderOutcome outcome(const ReaderFunction& reader, const std::string& path);
+  // The outcome as OutcomeText gives it.
+  std::string read(const ReaderFunction& reader, const std::string& path) {
+    return OutcomeText(outcome(reader, path));
+  }
+  // The OCB reader with the layout the OCB files read before left, as the session's.
+  std::string readOcb(const std::string& path);
 
   std::vector<int> progress;            // values the bar was set to, in order
   int polls = 0;                        // stop points reached
   int questions = 0;                    // times the stop question was asked
   std::vector<std::string> messages;    // caption + ": " + text
-  ReaderMemory memory;                  // kept across read() calls, like the session's
+  vellmark::OcbLayout ocbLayout;        // kept across readOcb() calls
   int finalProgress() const { return progress.empty() ? 0 : progress.back(); }
 
  private:

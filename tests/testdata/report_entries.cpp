@@ -11,8 +11,8 @@ AnalyserEntry MakeEntry(const EntryTexts& t) {
   e.family = t.family;
   e.start = t.start;
   e.end = t.end;
-  e.records = t.records;
-  e.size = t.size;
+  e.setRecordsText(t.records);
+  e.writtenSize = t.size;
   e.duplicate = t.duplicate;
   e.icon = FamilyIconIndex(t.family);
   return e;

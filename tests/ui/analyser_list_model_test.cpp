@@ -8,10 +8,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "core/analysis_session.h"
-#include "core/memory_file_system.h"
+#include "analysis/analysis_session.h"
+#include "support/memory_file_system.h"
 #include "fake_readers.h"
-#include "testdata/recording_services.h"
+#include "testdata/recording_observer.h"
 #include "ui/analyser_list_model.h"
 #include "ui/dialog_seam.h"
 
@@ -29,13 +29,13 @@ class AnalyserListModelTest : public QObject {
 };
 
 void AnalyserListModelTest::followsEveryChangeOfTheList() {
-  testdata::RecordingServices services;
+  testdata::RecordingObserver observer;
   MemoryFileSystem files;
   files.put("/d/a.dat", ui::test::CdotFile());
   files.put("/d/b.dat", ui::test::CdotFile());
   files.put("/d/c.dat", ui::test::AxeFile());
   files.put("/d/d.dat", ui::test::CdotFile());
-  AnalysisSession session(services, files, ui::test::FakeReaders());
+  AnalysisSession session(files, ui::test::FakeReaders());
   AnalyserListModel model(session.list());
   QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
   QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
@@ -44,7 +44,7 @@ void AnalyserListModelTest::followsEveryChangeOfTheList() {
   QCOMPARE(model.rowCount(), 4);
   QCOMPARE(model.index(3, AnalyserListModel::No).data().toString(), QString("4"));
 
-  session.RunAnalysis(false);
+  session.RunAnalysis(false, observer);
   QVERIFY(!changes.isEmpty());
   QCOMPARE(model.index(0, AnalyserListModel::Records).data().toString(),
            QString::number(ui::test::CdotFile().size()));
@@ -74,8 +74,7 @@ void AnalyserListModelTest::showsTextsAlignmentsAndIcons() {
   ewsd.family = "EWSD";
   ewsd.icon = 6;
   ewsd.start = ewsd.end = "To be  Analysed";
-  ewsd.records = "0";
-  ewsd.size = "13 KB";
+  ewsd.sizeBytes = 13 * 1024;
   list.append(ewsd);
   AnalyserEntry cdot42 = ewsd;
   cdot42.family = "CDOT42";
@@ -143,8 +142,7 @@ void AnalyserListModelTest::failedEntryShowsItsReasonAsTooltip() {
   list.append(entry);
   QVERIFY(!model.index(0, 0).data(Qt::ToolTipRole).isValid());
   list.update(0, [](AnalyserEntry& e) {
-    e.failure = ReadFailure::Read;
-    e.failureReason = "/d/a: Input/output error";
+    e.failure = ReadFailure{FailureKind::Read, "/d/a: Input/output error"};
   });
   for (int c = 0; c < 7; ++c)
     QCOMPARE(model.index(0, c).data(Qt::ToolTipRole).toString(), QString("/d/a: Input/output error"));

@@ -24,7 +24,7 @@ void Begin() {
   ++g_gate.started;
 }
 
-ReaderResult GatedReader(const std::string& path, ReaderContext& ctx, bool polls) {
+ReaderOutcome GatedReader(const std::string& path, ReaderContext& ctx, bool polls) {
   Begin();
   const auto until = std::chrono::steady_clock::now() + kGiveUp;
   for (int step = 1; !g_gate.release && std::chrono::steady_clock::now() < until; ++step) {
@@ -34,7 +34,7 @@ ReaderResult GatedReader(const std::string& path, ReaderContext& ctx, bool polls
       if (ctx.pollStop()) {
         ctx.setProgress(0);
         ++g_gate.finished;
-        return StopResult();
+        return Stopped{};
       }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -44,24 +44,24 @@ ReaderResult GatedReader(const std::string& path, ReaderContext& ctx, bool polls
   return FakeResult(SizeOf(path, ctx));
 }
 
-ReaderResult ReadOcb(const std::string& path, ReaderContext& ctx) { return GatedReader(path, ctx, false); }
-ReaderResult ReadEwsd(const std::string& path, ReaderContext& ctx) { return GatedReader(path, ctx, true); }
+ReaderOutcome ReadOcb(const std::string& path, ReaderContext& ctx) { return GatedReader(path, ctx, false); }
+ReaderOutcome ReadEwsd(const std::string& path, ReaderContext& ctx) { return GatedReader(path, ctx, true); }
 
-ReaderResult ReadCdot(const std::string& path, ReaderContext& ctx) {
+ReaderOutcome ReadCdot(const std::string& path, ReaderContext& ctx) {
   Begin();
   ++g_gate.finished;
   return FakeResult(SizeOf(path, ctx));
 }
 
-ReaderResult ReadAxe(const std::string&, ReaderContext&) {
+ReaderOutcome ReadAxe(const std::string&, ReaderContext&) {
   Begin();
   ++g_gate.finished;
-  throw ReaderError(ReadFailure::Corrupt, kFakeFailure);
+  return ReadFailure{FailureKind::Corrupt, kFakeFailure, 96};
 }
 
 // Shows the reader's own message box, as the EWSD reader does for a package it does
 // not know, then reads on.
-ReaderResult ReadE10b(const std::string& path, ReaderContext& ctx) {
+ReaderOutcome ReadE10b(const std::string& path, ReaderContext& ctx) {
   Begin();
   ctx.message(kFakeMessage, "E10B");
   ++g_gate.finished;
@@ -87,12 +87,16 @@ ReaderGate& ResetGate() {
   return g_gate;
 }
 
-std::string FakeResult(std::uint64_t size) {
-  return "2004-05-12   09:30:05,2004-05-12   17:45:10," + std::to_string(size);
-}
+CallRange FakeResult(std::uint64_t size) { return {"2004-05-12   09:30:05", "2004-05-12   17:45:10", size}; }
 
 ReaderTable FakeReaders() {
-  return {{"OCB", ReadOcb}, {"EWSD", ReadEwsd}, {"CDOT", ReadCdot}, {"AXE", ReadAxe}, {"E10B", ReadE10b}};
+  ReaderTable table;
+  table.add("OCB", ReadOcb);
+  table.add("EWSD", ReadEwsd);
+  table.add("CDOT", ReadCdot);
+  table.add("AXE", ReadAxe);
+  table.add("E10B", ReadE10b);
+  return table;
 }
 
 testdata::Bytes OcbFile() { return First(testdata::OcbSamples()); }

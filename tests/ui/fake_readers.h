@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "core/reader_table.h"
+#include "readers/reader_table.h"
 #include "testdata/bytes.h"
 
 namespace vellmark::ui::test {
@@ -27,7 +27,7 @@ ReaderGate& Gate();
 
 // The result every reader that reads to the end returns: fixed times and the file's
 // size as the record count, so files of equal size come out as duplicates.
-std::string FakeResult(std::uint64_t size);
+CallRange FakeResult(std::uint64_t size);
 
 // "OCB": gated, never polls. "EWSD": gated, polls. "CDOT": reads at once.
 // "AXE": fails with kFakeFailure. "E10B": shows kFakeMessage, then reads at once.

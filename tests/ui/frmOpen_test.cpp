@@ -166,7 +166,7 @@ void FrmOpenTest::addRefusesAListedFileAndAddsTheRestInRowOrder() {
   // A path that differs only in case is another file.
   const QString upper = QString::fromStdString(m_dir->write("B.DAT", ui::test::OcbFile()));
   m_window->session().OfferFiles({b.toStdString()});
-  m_window->session().setPanel(2, "9");
+  m_window->setPanelText(2, "9");
 
   openDialog();
   m_dialog->setFolder(QString::fromStdString(m_dir->path()));
@@ -224,7 +224,7 @@ void FrmOpenTest::addWithNothingSelectedClearsTheTotals() {
   m_dir->write("a.dat", ui::test::CdotFile());
   openDialog();
   m_dialog->setFolder(QString::fromStdString(m_dir->path()));
-  for (int p = 2; p <= 5; ++p) m_window->session().setPanel(p, "x");
+  for (int p = 2; p <= 5; ++p) m_window->setPanelText(p, "x");
   QCOMPARE(panel(5), QString("x"));
   QTest::mouseClick(m_dialog->findChild<QPushButton*>("Command1"), Qt::LeftButton);
   QVERIFY(!m_dialog->isVisible());

@@ -459,7 +459,7 @@ void FrmVelmTest::dropWithOneListedFileRefusesItWithOneMessage() {
   const QString b = add("b.dat", ui::test::OcbFile());
   const QString c = add("c.ama", ui::test::EwsdFile());
   drop({a});
-  m_window->session().setPanel(2, "9");
+  m_window->setPanelText(2, "9");
   drop({b, a, c});
   QCOMPARE(m_window->model()->rowCount(), 3);
   QCOMPARE(cell(1, 0), b);

@@ -1,4 +1,4 @@
-#include "core/fault_injection.h"
+#include "support/fault_injection.h"
 
 namespace vellmark {
 

@@ -1,4 +1,4 @@
-#include "core/memory_file_system.h"
+#include "support/memory_file_system.h"
 
 #include <cerrno>
 #include <cstring>

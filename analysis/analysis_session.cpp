@@ -1,0 +1,188 @@
+#include "analysis/analysis_session.h"
+
+#include <tuple>
+#include <unordered_set>
+
+#include "core/switch_family.h"
+#include "core/texts.h"
+#include "readers/probe.h"
+
+namespace vellmark {
+
+AnalysisSession::AnalysisSession(FileSystem& files, ReaderTable readers, Clock clock)
+    : files_(files), readers_(std::move(readers)), clock_(std::move(clock)) {}
+
+bool AnalysisSession::AddFile(const std::string& path) {
+  int family = ProbeSwitchFamily(files_, path);
+  bool added = false;
+  if (family != kNotADataFile) {
+    auto status = files_.status(path);
+    AnalyserEntry entry;
+    entry.path = path;
+    entry.family = SwitchFamilyTable::text(family);
+    entry.icon = family;
+    entry.start = entry.end = std::string(kWaitingStatus);
+    entry.sizeBytes = status ? status->size : 0;
+    list_.append(std::move(entry));
+    list_.renumber();
+    added = true;
+  }
+  resultsShown_ = false;
+  return added;
+}
+
+std::vector<OfferOutcome> AnalysisSession::OfferFiles(const std::vector<std::string>& paths) {
+  if (analysing_) return std::vector<OfferOutcome>(paths.size(), OfferOutcome::Ignored);
+  std::vector<OfferOutcome> outcomes;
+  outcomes.reserve(paths.size());
+  for (const auto& path : paths) {
+    if (list_.contains(path)) outcomes.push_back(OfferOutcome::Refused);
+    else outcomes.push_back(AddFile(path) ? OfferOutcome::Added : OfferOutcome::NotReadable);
+  }
+  return outcomes;
+}
+
+void AnalysisSession::RemoveSelectedEntries() {
+  if (analysing_) return;
+  std::size_t removed = 0;
+  for (std::size_t row = list_.size(); row-- > 0;) {
+    if (list_.at(row).selected) {
+      list_.removeAt(row);
+      ++removed;
+    }
+  }
+  if (removed > 0) list_.renumber();
+  if (list_.empty()) resultsShown_ = false;
+}
+
+void AnalysisSession::ClearEntries() {
+  if (analysing_) return;
+  list_.clear();
+  resultsShown_ = false;
+}
+
+void AnalysisSession::LoadEntries(std::vector<AnalyserEntry> entries) {
+  if (analysing_) return;
+  list_.clear();
+  for (auto& entry : entries) list_.append(std::move(entry));
+  if (!list_.empty()) resultsShown_ = true;
+}
+
+void AnalysisSession::RequestStop() {
+  if (analysing_) stopRequested_ = true;
+}
+
+std::vector<std::size_t> AnalysisSession::RowsToRead(bool reanalyseAll) const {
+  std::vector<std::size_t> rows;
+  for (std::size_t row = 0; row < list_.size(); ++row)
+    if (reanalyseAll || list_.at(row).start == kWaitingStatus) rows.push_back(row);
+  return rows;
+}
+
+PassSummary AnalysisSession::RunAnalysis(bool reanalyseAll, PassObserver& observer) {
+  PassSummary summary;
+  if (analysing_ || list_.empty()) return summary;
+  summary.ran = true;
+  analysing_ = true;
+  stopRequested_ = false;
+  // Whatever happens, the session must not stay locked in the running state.
+  struct PassEnd {
+    AnalysisSession& s;
+    ~PassEnd() {
+      s.analysing_ = false;
+      s.stopRequested_ = false;
+    }
+  } passEnd{*this};
+
+  for (std::size_t row : RowsToRead(reanalyseAll)) {
+    summary.rowsRead.push_back(row);
+    observer.entryStarted(row);
+    analyseEntry(row, observer);
+    observer.yield();
+    if (stopRequested_) {
+      stopRequested_ = false;
+      summary.stopped = true;
+      break;
+    }
+  }
+
+  summary.totals = formTotals();
+  resultsShown_ = summary.totals.records > 0;
+  analysing_ = false;
+  summary.duplicatesFound = MarkDuplicates();
+  return summary;
+}
+
+void AnalysisSession::analyseEntry(std::size_t row, PassObserver& observer) {
+  const std::string path = list_.at(row).path;
+  std::optional<ReadCall> read = readers_.prepare(list_.at(row).family, path, files_);
+  if (!read) {
+    list_.update(row, [](AnalyserEntry& e) { e.start = e.end = std::string(kInvalidStatus); });
+    return;
+  }
+
+  ReaderContext::Hooks hooks;
+  hooks.progress = [&observer](int value) { observer.progress(value); };
+  hooks.pollStop = [this, &observer] {
+    observer.yield();
+    if (!stopRequested_) return false;
+    if (observer.confirmStop()) return true;
+    stopRequested_ = false;
+    return false;
+  };
+  hooks.message = [&observer](const std::string& text, const std::string& caption) {
+    observer.readerMessage(text, caption);
+  };
+  ReaderContext context(files_, clock_, std::move(hooks));
+  ReaderOutcome outcome = observer.runRead(row, *read, context);
+
+  list_.update(row, [&](AnalyserEntry& e) {
+    e.failure.reset();
+    e.writtenRecords.reset();
+    if (auto* range = std::get_if<CallRange>(&outcome)) {
+      e.start = range->start;
+      e.end = range->end;
+      e.records = range->records;
+    } else {
+      e.start = e.end = std::string(std::holds_alternative<Stopped>(outcome) ? kWaitingStatus : kInvalidStatus);
+      e.records = 0;
+      if (auto* failure = std::get_if<ReadFailure>(&outcome)) e.failure = *failure;
+    }
+  });
+}
+
+ListTotals AnalysisSession::formTotals() const {
+  ListTotals totals;
+  for (const auto& e : list_.entries()) {
+    if (e.family == SwitchFamilyTable::text(kFamilyUnknown)) continue;
+    ++totals.files;
+    totals.records = totals.records + e.records < totals.records ? UINT64_MAX : totals.records + e.records;
+    auto status = files_.status(e.path);
+    if (status && status->exists && status->regular) totals.bytes += status->size;
+  }
+  return totals;
+}
+
+bool AnalysisSession::MarkDuplicates() {
+  if (list_.size() <= 1) return false;
+  // An entry is a duplicate when an earlier one has the same records, end and start.
+  using Key = std::tuple<std::string, std::string, std::string>;
+  struct KeyHash {
+    std::size_t operator()(const Key& k) const {
+      std::hash<std::string> h;
+      return h(std::get<0>(k)) ^ (h(std::get<1>(k)) * 31) ^ (h(std::get<2>(k)) * 131);
+    }
+  };
+  std::unordered_set<Key, KeyHash> seen;
+  bool found = false;
+  for (std::size_t row = 0; row < list_.size(); ++row) {
+    const AnalyserEntry& e = list_.at(row);
+    if (!seen.emplace(e.recordsText(), e.end, e.start).second) {
+      found = true;
+      if (!e.duplicate) list_.update(row, [](AnalyserEntry& entry) { entry.duplicate = true; });
+    }
+  }
+  return found;
+}
+
+}  // namespace vellmark

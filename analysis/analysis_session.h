@@ -1,0 +1,72 @@
+#pragma once
+// The analysis session: the analyser list with everything that acts on it (adding,
+// removing, the analysis pass, duplicate marking, the totals). One session lives as
+// long as the program; it owns the readers and what they carry from file to file.
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "analysis/pass_observer.h"
+#include "core/analyser_list.h"
+#include "core/clock.h"
+#include "core/file_system.h"
+#include "readers/reader_table.h"
+
+namespace vellmark {
+
+// What became of one path offered to the list.
+enum class OfferOutcome { Added, Refused, NotReadable, Ignored };
+
+class AnalysisSession {
+ public:
+  explicit AnalysisSession(FileSystem& files = RealFileSystem(), ReaderTable readers = DefaultReaderTable(),
+                           Clock clock = Clock());
+
+  AnalyserList& list() { return list_; }
+  const AnalyserList& list() const { return list_; }
+  FileSystem& files() { return files_; }
+  const Clock& clock() const { return clock_; }
+  const ReaderTable& readers() const { return readers_; }
+
+  // Probes the file and appends it with its family, size and waiting status; false
+  // (nothing added) when the probe cannot read it. Turns ResultsShown off either way.
+  bool AddFile(const std::string& path);
+  // Offers a batch of paths as the Add Files dialog and a drop do: paths already
+  // listed are refused, the rest go through AddFile in order. Ignored during a pass.
+  std::vector<OfferOutcome> OfferFiles(const std::vector<std::string>& paths);
+  void RemoveSelectedEntries();
+  void ClearEntries();
+  // Replaces the list with entries read back from a report; ResultsShown goes on when
+  // there are any.
+  void LoadEntries(std::vector<AnalyserEntry> entries);
+
+  // The analysis pass: Analyse (false) or Re Analyse (true). Ignored during a pass.
+  PassSummary RunAnalysis(bool reanalyseAll, PassObserver& observer);
+  // The rows a pass would read, in order.
+  std::vector<std::size_t> RowsToRead(bool reanalyseAll) const;
+  // Marks every entry that repeats the results of an earlier one; true when any does.
+  bool MarkDuplicates();
+  // The Stop command: only acts while a pass runs. Safe from any thread.
+  void RequestStop();
+
+  bool analysing() const { return analysing_; }
+  bool stopRequested() const { return stopRequested_; }
+  // The list's display flag: on after a pass that counted records, or a report load.
+  bool resultsShown() const { return resultsShown_; }
+  void setResultsShown(bool on) { resultsShown_ = on; }
+
+ private:
+  void analyseEntry(std::size_t row, PassObserver& observer);
+  ListTotals formTotals() const;
+
+  FileSystem& files_;
+  ReaderTable readers_;
+  Clock clock_;
+  AnalyserList list_;
+  bool analysing_ = false;
+  std::atomic<bool> stopRequested_{false};
+  bool resultsShown_ = false;
+};
+
+}  // namespace vellmark

@@ -1,0 +1,46 @@
+#pragma once
+// How a pass shows on the command line: a progress line on a terminal, reader
+// messages on stderr, and Ctrl-C as the Stop command (its question is answered Yes).
+
+#include <atomic>
+#include <ostream>
+#include <string>
+
+#include "analysis/analysis_session.h"
+
+namespace vellmark::cli {
+
+class ReadAhead;
+
+// Ctrl-C presses since the program started; the signal handler counts them.
+extern std::atomic<int> g_interrupts;
+
+class CliObserver : public PassObserver {
+ public:
+  CliObserver(AnalysisSession& session, std::ostream& err, bool showProgress, ReadAhead* ahead = nullptr)
+      : session_(session), err_(err), showProgress_(showProgress), ahead_(ahead) {}
+  ~CliObserver() override { clearProgress(); }
+
+  void entryStarted(std::size_t row) override;
+  void progress(int percent) override;
+  void readerMessage(const std::string& text, const std::string& caption) override;
+  void yield() override;
+  ReaderOutcome runRead(std::size_t row, const ReadCall& read, ReaderContext& context) override;
+
+  bool interrupted() const { return interrupted_; }
+
+ private:
+  void drawProgress();
+  void clearProgress();
+
+  AnalysisSession& session_;
+  std::ostream& err_;
+  bool showProgress_;
+  ReadAhead* ahead_;
+  std::string current_;
+  int progress_ = 0;
+  bool lineDrawn_ = false;
+  bool interrupted_ = false;
+};
+
+}  // namespace vellmark::cli

@@ -1,0 +1,73 @@
+#pragma once
+// What every switch-family reader is given and what it returns.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <variant>
+
+#include "core/clock.h"
+#include "core/file_system.h"
+#include "core/read_failure.h"
+
+namespace vellmark {
+
+// What a reader found: the first and last call as the list shows them, and the count.
+struct CallRange {
+  std::string start;
+  std::string end;
+  std::uint64_t records = 0;
+};
+
+// The user stopped the read at one of its stop points.
+struct Stopped {};
+
+// A reader's answer for one file. No exception leaves a reader.
+using ReaderOutcome = std::variant<CallRange, ReadFailure, Stopped>;
+
+class ReaderContext {
+ public:
+  struct Hooks {
+    std::function<void(int)> progress;                      // the bar changed
+    std::function<bool()> pollStop;                         // true: stop now
+    std::function<void(const std::string&, const std::string&)> message;  // text, caption
+  };
+  ReaderContext(FileSystem& files, const Clock& clock, Hooks hooks)
+      : files_(files), clock_(clock), hooks_(std::move(hooks)) {}
+
+  FileSystem& files() { return files_; }
+  int currentYear() const { return clock_.currentYear(); }
+
+  // The progress bar, 0 to 100. Like the bar itself, it refuses values out of range.
+  int progress() const { return progress_; }
+  void setProgress(int value) {
+    if (value < 0 || value > 100 || value == progress_) return;
+    progress_ = value;
+    if (hooks_.progress) hooks_.progress(value);
+  }
+
+  // A polling reader's stop point: lets the window's events run, then, if Stop was
+  // pressed, asks "Do you want to Stop the Analyser". True when the answer was Yes:
+  // the reader then sets the bar to 0 and returns Stopped.
+  bool pollStop() { return hooks_.pollStop ? hooks_.pollStop() : false; }
+
+  // A message box with the error icon and the given caption.
+  void message(const std::string& text, const std::string& caption) {
+    if (hooks_.message) hooks_.message(text, caption);
+  }
+
+ private:
+  FileSystem& files_;
+  const Clock& clock_;
+  Hooks hooks_;
+  int progress_ = 0;
+};
+
+// A reader: reads the file at `path`.
+using ReaderFunction = std::function<ReaderOutcome(const std::string& path, ReaderContext& context)>;
+
+// One read, bound to its file and to whatever its reader carries over from the files
+// read before it.
+using ReadCall = std::function<ReaderOutcome(ReaderContext& context)>;
+
+}  // namespace vellmark

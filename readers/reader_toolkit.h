@@ -1,0 +1,44 @@
+#pragma once
+// Small pieces the readers share: the date-and-time stamp, two-digit and blank-skipping
+// number texts, and the progress bar's per-cent steps.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/byte_view.h"
+
+namespace vellmark {
+
+// A call time as the list shows it: the date, three blanks, the time.
+std::string Stamp(std::string_view date, std::string_view time);
+
+// The last two decimal digits of a number: 7 -> "07", 123 -> "23".
+std::string TwoDigits(unsigned value);
+
+// The number in `width` characters from `pos`: its digits up to the first character
+// that is neither a digit nor a blank, blanks skipped; no digits reads 0.
+unsigned DigitsSkippingBlanks(const ByteView& bytes, std::size_t pos, std::size_t width);
+
+// The bar's per cent as position / divisor: tells when the position reaches the next
+// whole step, so the division is done only then. A divisor of 0 never moves the bar.
+class PercentSteps {
+ public:
+  explicit PercentSteps(std::uint64_t divisor) : divisor_(divisor), next_(divisor == 0 ? UINT64_MAX : 0) {}
+  // The position at which value() next changes.
+  std::uint64_t next() const { return next_; }
+  bool due(std::uint64_t position) const { return position >= next_; }
+  // position / divisor (it may pass 100; the caller caps it).
+  std::uint64_t value(std::uint64_t position) {
+    std::uint64_t v = position / divisor_;
+    next_ = (v + 1) * divisor_;
+    return v;
+  }
+
+ private:
+  std::uint64_t divisor_;
+  std::uint64_t next_;
+};
+
+}  // namespace vellmark

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <charconv>
 #include <fstream>
 #include <random>
 
@@ -15,13 +16,13 @@ namespace {
 unsigned NewFileMode() {
   std::ifstream status("/proc/self/status");
   for (std::string line; std::getline(status, line);) {
-    if (line.rfind("Umask:", 0) == 0) {
-      try {
-        return 0666u & ~static_cast<unsigned>(std::stoul(line.substr(6), nullptr, 8));
-      } catch (...) {
-        break;
-      }
-    }
+    if (line.rfind("Umask:", 0) != 0) continue;
+    unsigned umask = 0;
+    std::size_t at = line.find_first_not_of(" \t", 6);
+    if (at == std::string::npos) break;
+    auto [end, ec] = std::from_chars(line.c_str() + at, line.c_str() + line.size(), umask, 8);
+    if (ec == std::errc()) return 0666u & ~umask;
+    break;
   }
   return 0644;
 }

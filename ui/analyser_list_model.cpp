@@ -31,14 +31,14 @@ const QColor kDuplicateColour(255, 0, 0);
 }  // namespace
 
 AnalyserListModel::AnalyserListModel(AnalyserList& list, QObject* parent)
-    : QAbstractTableModel(parent), m_list(list) {
-  m_list.setObserver(this);
+    : QAbstractTableModel(parent), list_(list) {
+  list_.setObserver(this);
 }
 
-AnalyserListModel::~AnalyserListModel() { m_list.setObserver(nullptr); }
+AnalyserListModel::~AnalyserListModel() { list_.setObserver(nullptr); }
 
 int AnalyserListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(m_list.size());
+  return parent.isValid() ? 0 : static_cast<int>(list_.size());
 }
 
 int AnalyserListModel::columnCount(const QModelIndex& parent) const {
@@ -47,7 +47,7 @@ int AnalyserListModel::columnCount(const QModelIndex& parent) const {
 
 QVariant AnalyserListModel::data(const QModelIndex& index, int role) const {
   if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) return {};
-  const AnalyserEntry& entry = m_list.at(static_cast<std::size_t>(index.row()));
+  const AnalyserEntry& entry = list_.at(static_cast<std::size_t>(index.row()));
   const int column = index.column();
   switch (role) {
     case Qt::DisplayRole:

@@ -34,7 +34,7 @@ class AnalyserListModel : public QAbstractTableModel, private ListObserver {
   void reset() override;
   void changed(std::size_t row) override;
 
-  AnalyserList& m_list;
+  AnalyserList& list_;
 };
 
 }  // namespace vellmark::ui

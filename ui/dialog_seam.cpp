@@ -18,7 +18,7 @@ void DialogSeam::checkThread() {
 void DialogSeam::message(QWidget* parent, const QString& text, QMessageBox::Icon icon, const QString& title) {
   checkThread();
   messages.append({text, icon, title});
-  if (m_scripted) return;
+  if (scripted_) return;
   QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
   box.exec();
 }
@@ -26,7 +26,7 @@ void DialogSeam::message(QWidget* parent, const QString& text, QMessageBox::Icon
 bool DialogSeam::question(QWidget* parent, const QString& text, const QString& title) {
   checkThread();
   messages.append({text, QMessageBox::Question, title});
-  if (m_scripted) return !m_answers.isEmpty() && m_answers.dequeue() == QMessageBox::Yes;
+  if (scripted_) return !answers_.isEmpty() && answers_.dequeue() == QMessageBox::Yes;
   QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
   return box.exec() == QMessageBox::Yes;
 }
@@ -34,14 +34,14 @@ bool DialogSeam::question(QWidget* parent, const QString& text, const QString& t
 QString DialogSeam::openFileName(QWidget* parent, const QString& filter, const QString& offered) {
   checkThread();
   fileDialogs.append("open " + filter);
-  if (m_scripted) return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
+  if (scripted_) return fileNames_.isEmpty() ? QString() : fileNames_.dequeue();
   return QFileDialog::getOpenFileName(parent, QString(), offered, filter);
 }
 
 QString DialogSeam::saveFileName(QWidget* parent, const QString& filter) {
   checkThread();
   fileDialogs.append("save " + filter);
-  if (m_scripted) return m_fileNames.isEmpty() ? QString() : m_fileNames.dequeue();
+  if (scripted_) return fileNames_.isEmpty() ? QString() : fileNames_.dequeue();
   QFileDialog dialog(parent);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(filter);
@@ -60,7 +60,7 @@ QString DialogSeam::saveFileName(QWidget* parent, const QString& filter) {
 
 void DialogSeam::openDocument(const QUrl& url) {
   openedDocuments.append(url);
-  if (!m_scripted) QDesktopServices::openUrl(url);
+  if (!scripted_) QDesktopServices::openUrl(url);
 }
 
 QString QtNameFilters(const QString& barFilter) {

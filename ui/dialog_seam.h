@@ -38,12 +38,12 @@ class DialogSeam {
   bool startProgram(const QString& program);
 
   // Test hooks.
-  void setScripted(bool on) { m_scripted = on; }
-  bool scripted() const { return m_scripted; }
-  void setNextAnswer(QMessageBox::StandardButton answer) { m_answers.enqueue(answer); }
-  void setNextFileName(const QString& name) { m_fileNames.enqueue(name); }
+  void setScripted(bool on) { scripted_ = on; }
+  bool scripted() const { return scripted_; }
+  void setNextAnswer(QMessageBox::StandardButton answer) { answers_.enqueue(answer); }
+  void setNextFileName(const QString& name) { fileNames_.enqueue(name); }
   // What the next openLocalDocument or startProgram reports; true when empty.
-  void setNextShellResult(bool ok) { m_shellResults.enqueue(ok); }
+  void setNextShellResult(bool ok) { shellResults_.enqueue(ok); }
 
   QList<Shown> messages;        // message boxes shown, questions included
   QStringList fileDialogs;      // "open <filter>" or "save <filter>"
@@ -54,10 +54,10 @@ class DialogSeam {
  private:
   void checkThread();
 
-  bool m_scripted = false;
-  QQueue<QMessageBox::StandardButton> m_answers;   // No when empty
-  QQueue<QString> m_fileNames;                     // "" (cancel) when empty
-  QQueue<bool> m_shellResults;
+  bool scripted_ = false;
+  QQueue<QMessageBox::StandardButton> answers_;   // No when empty
+  QQueue<QString> fileNames_;                     // "" (cancel) when empty
+  QQueue<bool> shellResults_;
 };
 
 // "Report files (*.vmr)|*.vmr| All Files (*.*)|*.*" -> "Report files (*.vmr);;All Files (*)".

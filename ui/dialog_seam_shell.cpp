@@ -11,13 +11,13 @@ namespace vellmark::ui {
 bool DialogSeam::openLocalDocument(const QString& path) {
   const QUrl url = QUrl::fromLocalFile(path);
   openedDocuments.append(url);
-  if (m_scripted) return m_shellResults.isEmpty() || m_shellResults.dequeue();
+  if (scripted_) return shellResults_.isEmpty() || shellResults_.dequeue();
   return QDesktopServices::openUrl(url);
 }
 
 bool DialogSeam::startProgram(const QString& program) {
   startedPrograms.append(program);
-  if (m_scripted) return m_shellResults.isEmpty() || m_shellResults.dequeue();
+  if (scripted_) return shellResults_.isEmpty() || shellResults_.dequeue();
   return QProcess::startDetached(program, {});
 }
 

@@ -28,7 +28,7 @@ const QString kDescription = QStringLiteral(
 }  // namespace
 
 frmAbout::frmAbout(DialogSeam& dialogs, QWidget* parent)
-    : QDialog(parent), m_dialogs(dialogs), m_sysInfoPrograms(DefaultSystemInfoPrograms()) {
+    : QDialog(parent), dialogs_(dialogs), sysInfoPrograms_(DefaultSystemInfoPrograms()) {
   setObjectName("frmAbout");
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("About ") + kTitle);
@@ -67,7 +67,7 @@ frmAbout::frmAbout(DialogSeam& dialogs, QWidget* parent)
   link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
   link->setToolTip(QStringLiteral("Open the project's web site"));
   // The outcome is not reported.
-  connect(link, &QLabel::linkActivated, this, [this](const QString&) { m_dialogs.openDocument(ProjectHomePage()); });
+  connect(link, &QLabel::linkActivated, this, [this](const QString&) { dialogs_.openDocument(ProjectHomePage()); });
 
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
   ok->setObjectName("cmdOK");
@@ -110,13 +110,13 @@ QStringList frmAbout::DefaultSystemInfoPrograms() {
 }
 
 void frmAbout::StartSysInfo() {
-  for (const QString& name : m_sysInfoPrograms) {
+  for (const QString& name : sysInfoPrograms_) {
     const QString program = QStandardPaths::findExecutable(name);
     if (program.isEmpty()) continue;
-    if (m_dialogs.startProgram(program)) return;
+    if (dialogs_.startProgram(program)) return;
     break;  // found but would not start: the same answer as none at all
   }
-  m_dialogs.message(this, kSysInfoUnavailable, QMessageBox::NoIcon, kTitle);
+  dialogs_.message(this, kSysInfoUnavailable, QMessageBox::NoIcon, kTitle);
 }
 
 }  // namespace vellmark::ui

@@ -18,15 +18,15 @@ class frmAbout : public QDialog {
 
   // The system information programs looked for on PATH, first found first.
   static QStringList DefaultSystemInfoPrograms();
-  void setSystemInfoPrograms(const QStringList& programs) { m_sysInfoPrograms = programs; }
+  void setSystemInfoPrograms(const QStringList& programs) { sysInfoPrograms_ = programs; }
 
  public slots:
   // Starts the first system information program found, or says there is none.
   void StartSysInfo();
 
  private:
-  DialogSeam& m_dialogs;
-  QStringList m_sysInfoPrograms;
+  DialogSeam& dialogs_;
+  QStringList sysInfoPrograms_;
 };
 
 }  // namespace vellmark::ui

@@ -65,83 +65,83 @@ QString FullPath(const QString& folder, const QString& name) {
   return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
-frmOpen::frmOpen(frmVELM& window, const QString& startFolder) : QDialog(&window), m_window(window) {
+frmOpen::frmOpen(frmVELM& window, const QString& startFolder) : QDialog(&window), window_(window) {
   setObjectName("frmOpen");
   setWindowTitle(QStringLiteral("Add Files"));
 
-  m_drives = new QComboBox(this);
-  m_drives->setObjectName("Drive1");
-  m_drives->setToolTip(QStringLiteral("Mounted drives"));
-  connect(m_drives, &QComboBox::activated, this, &frmOpen::driveActivated);
+  drives_ = new QComboBox(this);
+  drives_->setObjectName("Drive1");
+  drives_->setToolTip(QStringLiteral("Mounted drives"));
+  connect(drives_, &QComboBox::activated, this, &frmOpen::driveActivated);
 
-  m_dirs = new QFileSystemModel(this);
-  m_dirs->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
-  m_dirs->setReadOnly(true);
-  m_tree = new QTreeView(this);
-  m_tree->setObjectName("Dir1");
-  m_tree->setModel(m_dirs);
-  m_tree->setHeaderHidden(true);
-  for (int c = 1; c < m_dirs->columnCount(); ++c) m_tree->hideColumn(c);
+  dirs_ = new QFileSystemModel(this);
+  dirs_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
+  dirs_->setReadOnly(true);
+  tree_ = new QTreeView(this);
+  tree_->setObjectName("Dir1");
+  tree_->setModel(dirs_);
+  tree_->setHeaderHidden(true);
+  for (int c = 1; c < dirs_->columnCount(); ++c) tree_->hideColumn(c);
   // The tree fills in the background: keep the current folder in sight as it does.
-  connect(m_dirs, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
-    if (m_folder == path || m_folder.startsWith(path.endsWith('/') ? path : path + '/'))
-      m_tree->scrollTo(m_tree->currentIndex(), QAbstractItemView::PositionAtCenter);
+  connect(dirs_, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+    if (folder_ == path || folder_.startsWith(path.endsWith('/') ? path : path + '/'))
+      tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
   });
-  connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+  connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& index) { folderChosen(index); });
 
-  m_folderLabel = new QLabel(this);
-  m_folderLabel->setObjectName("lblFolder");
-  m_folderLabel->setTextFormat(Qt::PlainText);
-  m_folderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  folderLabel_ = new QLabel(this);
+  folderLabel_->setObjectName("lblFolder");
+  folderLabel_->setTextFormat(Qt::PlainText);
+  folderLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-  m_rows = new QTreeWidget(this);
-  m_rows->setObjectName("ListView1");
-  m_rows->setColumnCount(3);
-  m_rows->setHeaderLabels({QStringLiteral("No"), QStringLiteral("File Name"), QStringLiteral("Size")});
-  m_rows->headerItem()->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
-  m_rows->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-  m_rows->setRootIsDecorated(false);
-  m_rows->setUniformRowHeights(true);
-  m_rows->setAlternatingRowColors(true);
-  m_rows->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  m_rows->setSelectionBehavior(QAbstractItemView::SelectRows);
-  m_rows->header()->setStretchLastSection(false);
-  m_rows->header()->setSectionResizeMode(1, QHeaderView::Stretch);
-  m_rows->setColumnWidth(0, fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
-  m_rows->setColumnWidth(2, fontMetrics().horizontalAdvance(QStringLiteral("000000 KB")) + 16);
+  rows_ = new QTreeWidget(this);
+  rows_->setObjectName("ListView1");
+  rows_->setColumnCount(3);
+  rows_->setHeaderLabels({QStringLiteral("No"), QStringLiteral("File Name"), QStringLiteral("Size")});
+  rows_->headerItem()->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+  rows_->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+  rows_->setRootIsDecorated(false);
+  rows_->setUniformRowHeights(true);
+  rows_->setAlternatingRowColors(true);
+  rows_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  rows_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  rows_->header()->setStretchLastSection(false);
+  rows_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+  rows_->setColumnWidth(0, fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
+  rows_->setColumnWidth(2, fontMetrics().horizontalAdvance(QStringLiteral("000000 KB")) + 16);
 
-  m_add = new QPushButton(QStringLiteral("Add Files"), this);
-  m_add->setObjectName("Command1");
-  m_add->setIcon(ToolbarIcon(ToolbarPicture::Add));
-  m_add->setDefault(true);
-  connect(m_add, &QPushButton::clicked, this, &frmOpen::addSelected);
-  m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  m_cancel->setObjectName("Command2");
-  connect(m_cancel, &QPushButton::clicked, this, &frmOpen::cancel);
+  add_ = new QPushButton(QStringLiteral("Add Files"), this);
+  add_->setObjectName("Command1");
+  add_->setIcon(ToolbarIcon(ToolbarPicture::Add));
+  add_->setDefault(true);
+  connect(add_, &QPushButton::clicked, this, &frmOpen::addSelected);
+  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel_->setObjectName("Command2");
+  connect(cancel_, &QPushButton::clicked, this, &frmOpen::cancel);
 
   auto* left = new QWidget(this);
   auto* leftLayout = new QVBoxLayout(left);
   leftLayout->setContentsMargins(0, 0, 0, 0);
   auto* driveLabel = new QLabel(QStringLiteral("&Drive:"), left);
-  driveLabel->setBuddy(m_drives);
+  driveLabel->setBuddy(drives_);
   auto* treeLabel = new QLabel(QStringLiteral("F&older:"), left);
-  treeLabel->setBuddy(m_tree);
+  treeLabel->setBuddy(tree_);
   leftLayout->addWidget(driveLabel);
-  leftLayout->addWidget(m_drives);
+  leftLayout->addWidget(drives_);
   leftLayout->addWidget(treeLabel);
-  leftLayout->addWidget(m_tree, 1);
+  leftLayout->addWidget(tree_, 1);
 
   auto* right = new QWidget(this);
   auto* rightLayout = new QVBoxLayout(right);
   rightLayout->setContentsMargins(0, 0, 0, 0);
   auto* rowsLabel = new QLabel(QStringLiteral("&Files:"), right);
-  rowsLabel->setBuddy(m_rows);
+  rowsLabel->setBuddy(rows_);
   auto* rowsHeader = new QHBoxLayout;
   rowsHeader->addWidget(rowsLabel);
-  rowsHeader->addWidget(m_folderLabel, 1);
+  rowsHeader->addWidget(folderLabel_, 1);
   rightLayout->addLayout(rowsHeader);
-  rightLayout->addWidget(m_rows, 1);
+  rightLayout->addWidget(rows_, 1);
 
   auto* splitter = new QSplitter(this);
   splitter->addWidget(left);
@@ -152,8 +152,8 @@ frmOpen::frmOpen(frmVELM& window, const QString& startFolder) : QDialog(&window)
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
-  buttons->addWidget(m_add);
-  buttons->addWidget(m_cancel);
+  buttons->addWidget(add_);
+  buttons->addWidget(cancel_);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(splitter, 1);
@@ -164,12 +164,12 @@ frmOpen::frmOpen(frmVELM& window, const QString& startFolder) : QDialog(&window)
   fillDrives();
   // Form_Load: the rows show the starting folder.
   setFolder(startFolder.isEmpty() ? QDir::currentPath() : startFolder);
-  if (m_folder.isEmpty()) setFolder(QDir::rootPath());
+  if (folder_.isEmpty()) setFolder(QDir::rootPath());
 }
 
 QStringList frmOpen::drives() const {
   QStringList roots;
-  for (int i = 0; i < m_drives->count(); ++i) roots.append(m_drives->itemData(i).toString());
+  for (int i = 0; i < drives_->count(); ++i) roots.append(drives_->itemData(i).toString());
   return roots;
 }
 
@@ -183,23 +183,23 @@ void frmOpen::fillDrives() {
     roots.append(root);
   }
   std::sort(roots.begin(), roots.end());
-  const QSignalBlocker block(m_drives);
-  m_drives->clear();
+  const QSignalBlocker block(drives_);
+  drives_->clear();
   for (const QString& root : roots) {
     QString text = root;
     const QStorageInfo volume(root);
     if (volume.isValid() && !volume.name().isEmpty() && volume.name() != root)
       text += QStringLiteral("   [%1]").arg(volume.name());
-    m_drives->addItem(text, root);
+    drives_->addItem(text, root);
   }
-  showDrive(m_drive);
+  showDrive(drive_);
 }
 
 void frmOpen::showEvent(QShowEvent* event) {
   // Drives come and go while the dialog is hidden.
   fillDrives();
   QDialog::showEvent(event);
-  m_tree->scrollTo(m_tree->currentIndex(), QAbstractItemView::PositionAtCenter);
+  tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
 }
 
 QString frmOpen::driveOf(const QString& folder) const {
@@ -212,22 +212,22 @@ QString frmOpen::driveOf(const QString& folder) const {
 }
 
 void frmOpen::showDrive(const QString& root) {
-  const QSignalBlocker block(m_drives);
-  const int item = m_drives->findData(root);
-  if (item >= 0) m_drives->setCurrentIndex(item);
+  const QSignalBlocker block(drives_);
+  const int item = drives_->findData(root);
+  if (item >= 0) drives_->setCurrentIndex(item);
 }
 
-void frmOpen::driveActivated(int item) { chooseDrive(m_drives->itemData(item).toString()); }
+void frmOpen::driveActivated(int item) { chooseDrive(drives_->itemData(item).toString()); }
 
 void frmOpen::chooseDrive(const QString& root) {
   std::error_code error;
   fs::directory_iterator probe(QFile::encodeName(root).toStdString(), error);
   if (error) {
-    m_window.dialogs().message(this, SystemReason(error), QMessageBox::Critical, kTitle);
-    showDrive(m_drive);
+    window_.dialogs().message(this, SystemReason(error), QMessageBox::Critical, kTitle);
+    showDrive(drive_);
     return;
   }
-  const QString last = m_lastFolderOnDrive.value(root);
+  const QString last = lastFolderOnDrive_.value(root);
   if (!last.isEmpty() && QFileInfo(last).isDir()) setFolder(last);
   else setFolder(root);
 }
@@ -236,35 +236,35 @@ void frmOpen::setFolder(const QString& folder) {
   const QString clean = QDir::cleanPath(QDir(folder).absolutePath());
   if (!QFileInfo(clean).isDir()) return;
   const QString drive = driveOf(clean);
-  if (drive != m_drive) {
-    m_drive = drive;
-    m_dirs->setRootPath(drive);
-    m_tree->setRootIndex(m_dirs->index(drive));
+  if (drive != drive_) {
+    drive_ = drive;
+    dirs_->setRootPath(drive);
+    tree_->setRootIndex(dirs_->index(drive));
     showDrive(drive);
   }
-  const bool changed = clean != m_folder;
+  const bool changed = clean != folder_;
   // Set before the tree moves, so its signal finds nothing to do.
-  m_folder = clean;
-  m_lastFolderOnDrive[drive] = clean;
-  const QModelIndex index = m_dirs->index(clean);
+  folder_ = clean;
+  lastFolderOnDrive_[drive] = clean;
+  const QModelIndex index = dirs_->index(clean);
   if (index.isValid()) {
-    m_tree->setCurrentIndex(index);
-    m_tree->scrollTo(index);
+    tree_->setCurrentIndex(index);
+    tree_->scrollTo(index);
   }
   if (changed) refillRows();
 }
 
 void frmOpen::folderChosen(const QModelIndex& index) {
-  const QString path = m_dirs->filePath(index);
-  if (path.isEmpty() || path == m_folder) return;
+  const QString path = dirs_->filePath(index);
+  if (path.isEmpty() || path == folder_) return;
   setFolder(path);
 }
 
 void frmOpen::refillRows() {
-  m_folderLabel->setText(m_folder);
-  m_rows->clear();
+  folderLabel_->setText(folder_);
+  rows_->clear();
 
-  std::string rawFolder = QFile::encodeName(m_folder).toStdString();
+  std::string rawFolder = QFile::encodeName(folder_).toStdString();
   std::vector<FileRow> files;
   std::error_code error;
   fs::directory_iterator it(rawFolder, fs::directory_options::skip_permission_denied, error);
@@ -290,26 +290,26 @@ void frmOpen::refillRows() {
   for (const FileRow& file : files) {
     auto* item = new QTreeWidgetItem;
     item->setText(0, RowNumberText(++number));
-    item->setText(1, FullPath(m_folder, file.name));
+    item->setText(1, FullPath(folder_, file.name));
     item->setText(2, OpenDialogSizeText(file.size));
     item->setData(1, kRawPathRole, QByteArray::fromStdString(rawFolder + file.rawName));
     item->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
     item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     items.append(item);
   }
-  m_rows->addTopLevelItems(items);
+  rows_->addTopLevelItems(items);
 }
 
 void frmOpen::addSelected() {
-  if (m_window.session().analysing()) return;
+  if (window_.session().analysing()) return;
   hide();
   std::vector<std::string> paths;
-  for (int row = 0; row < m_rows->topLevelItemCount(); ++row) {
-    const QTreeWidgetItem* item = m_rows->topLevelItem(row);
+  for (int row = 0; row < rows_->topLevelItemCount(); ++row) {
+    const QTreeWidgetItem* item = rows_->topLevelItem(row);
     if (item->isSelected()) paths.push_back(item->data(1, kRawPathRole).toByteArray().toStdString());
   }
   // Refuses listed paths with one message, adds the rest in row order, clears the totals.
-  m_window.offerFiles(paths);
+  window_.offerFiles(paths);
 }
 
 void frmOpen::cancel() { hide(); }

@@ -34,7 +34,7 @@ class frmOpen : public QDialog {
  public:
   explicit frmOpen(frmVELM& window, const QString& startFolder = QString());
 
-  QString folder() const { return m_folder; }
+  QString folder() const { return folder_; }
   // The mount points offered in the drive list.
   QStringList drives() const;
 
@@ -59,17 +59,17 @@ class frmOpen : public QDialog {
   void showDrive(const QString& root);
   void driveActivated(int item);
 
-  frmVELM& m_window;
-  QComboBox* m_drives = nullptr;
-  QTreeView* m_tree = nullptr;
-  QFileSystemModel* m_dirs = nullptr;
-  QTreeWidget* m_rows = nullptr;
-  QLabel* m_folderLabel = nullptr;
-  QPushButton* m_add = nullptr;
-  QPushButton* m_cancel = nullptr;
-  QString m_folder;
-  QString m_drive;
-  QHash<QString, QString> m_lastFolderOnDrive;
+  frmVELM& window_;
+  QComboBox* drives_ = nullptr;
+  QTreeView* tree_ = nullptr;
+  QFileSystemModel* dirs_ = nullptr;
+  QTreeWidget* rows_ = nullptr;
+  QLabel* folderLabel_ = nullptr;
+  QPushButton* add_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  QString folder_;
+  QString drive_;
+  QHash<QString, QString> lastFolderOnDrive_;
 };
 
 }  // namespace vellmark::ui

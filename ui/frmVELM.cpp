@@ -71,21 +71,21 @@ const PanelLayout kPanels[6] = {
 // A status bar panel that asks for its width but gives way when the window is narrow.
 class StatusPanel : public QLabel {
  public:
-  StatusPanel(int width, QWidget* parent) : QLabel(parent), m_width(width) {
+  StatusPanel(int width, QWidget* parent) : QLabel(parent), width_(width) {
     setFrameShape(QFrame::Panel);
     setFrameShadow(QFrame::Sunken);
     setTextFormat(Qt::PlainText);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
   }
-  QSize sizeHint() const override { return {m_width, QLabel::sizeHint().height()}; }
+  QSize sizeHint() const override { return {width_, QLabel::sizeHint().height()}; }
   QSize minimumSizeHint() const override { return {minimumWidth(), QLabel::minimumSizeHint().height()}; }
 
   // Panel 1 carries the progress bar: at its left, its full width when there is room.
   void carry(QProgressBar* bar, int left, int width, int height) {
-    m_bar = bar;
-    m_barLeft = left;
-    m_barWidth = width;
-    m_barHeight = height;
+    bar_ = bar;
+    barLeft_ = left;
+    barWidth_ = width;
+    barHeight_ = height;
     placeBar();
   }
 
@@ -97,14 +97,14 @@ class StatusPanel : public QLabel {
 
  private:
   void placeBar() {
-    if (!m_bar) return;
-    const int width = qMax(0, qMin(m_barWidth, this->width() - 2 * m_barLeft));
-    m_bar->setGeometry(m_barLeft, qMax(0, (height() - m_barHeight) / 2), width, m_barHeight);
+    if (!bar_) return;
+    const int width = qMax(0, qMin(barWidth_, this->width() - 2 * barLeft_));
+    bar_->setGeometry(barLeft_, qMax(0, (height() - barHeight_) / 2), width, barHeight_);
   }
 
-  int m_width;
-  QProgressBar* m_bar = nullptr;
-  int m_barLeft = 0, m_barWidth = 0, m_barHeight = 0;
+  int width_;
+  QProgressBar* bar_ = nullptr;
+  int barLeft_ = 0, barWidth_ = 0, barHeight_ = 0;
 };
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
@@ -112,8 +112,8 @@ QString FromStd(const std::string& text) { return QString::fromStdString(text); 
 }  // namespace
 
 frmVELM::frmVELM(FileSystem& files, ReaderTable readers, QWidget* parent)
-    : QMainWindow(parent), m_session(files, std::move(readers)) {
-  m_exitNow = [] {
+    : QMainWindow(parent), session_(files, std::move(readers)) {
+  exitNow_ = [] {
     std::fflush(nullptr);
     std::_Exit(0);
   };
@@ -129,8 +129,8 @@ frmVELM::frmVELM(FileSystem& files, ReaderTable readers, QWidget* parent)
   // The commands' guards have run when these are emitted.
   connect(this, &frmVELM::addFilesRequested, this, &frmVELM::showAddFilesDialog);
   connect(this, &frmVELM::aboutRequested, this, &frmVELM::showAboutBox);
-  connect(this, &frmVELM::userManualRequested, this, [this] { OpenUserManual(m_dialogs, this); });
-  connect(this, &frmVELM::updatesRequested, this, [this] { OpenUpdatesPage(m_dialogs); });
+  connect(this, &frmVELM::userManualRequested, this, [this] { OpenUserManual(dialogs_, this); });
+  connect(this, &frmVELM::updatesRequested, this, [this] { OpenUpdatesPage(dialogs_); });
 
   setMinimumSize(twipsToPixelsX(kMinimumWidth), twipsToPixelsY(kMinimumHeight));
   resize(twipsToPixelsX(kClientWidth),
@@ -139,8 +139,8 @@ frmVELM::frmVELM(FileSystem& files, ReaderTable readers, QWidget* parent)
 
 frmVELM::~frmVELM() {
   // The view and the model refer to the session's list: they go before the session.
-  delete m_list;
-  delete m_model;
+  delete list_;
+  delete model_;
 }
 
 int frmVELM::twipsToPixelsX(int twips) const { return qRound(twips * logicalDpiX() / 1440.0); }
@@ -222,16 +222,16 @@ void frmVELM::buildToolbar() {
 }
 
 void frmVELM::buildList() {
-  m_list = new AnalyserListView(this);
-  m_list->setObjectName("ListView1");
-  m_model = new AnalyserListModel(m_session.list(), this);
-  m_list->setModel(m_model);
+  list_ = new AnalyserListView(this);
+  list_->setObjectName("ListView1");
+  model_ = new AnalyserListModel(session_.list(), this);
+  list_->setModel(model_);
   for (int c = 0; c < AnalyserListModel::ColumnCount; ++c)
-    m_list->horizontalHeader()->resizeSection(c, twipsToPixelsX(AnalyserListModel::columnWidthTwips(c)));
-  setCentralWidget(m_list);
-  connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmVELM::syncSelection);
+    list_->horizontalHeader()->resizeSection(c, twipsToPixelsX(AnalyserListModel::columnWidthTwips(c)));
+  setCentralWidget(list_);
+  connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmVELM::syncSelection);
   // Handled after the drop has finished, so a message box never sits inside the drag.
-  connect(m_list, &AnalyserListView::filesDropped, this, &frmVELM::dropFiles, Qt::QueuedConnection);
+  connect(list_, &AnalyserListView::filesDropped, this, &frmVELM::dropFiles, Qt::QueuedConnection);
 }
 
 void frmVELM::buildStatusBar() {
@@ -245,17 +245,17 @@ void frmVELM::buildStatusBar() {
     if (kPanels[i].description) panel->setToolTip(QString::fromLatin1(kPanels[i].description));
     panel->setMinimumWidth(twipsToPixelsX(kPanels[i].minimumTwips));
     bar->addWidget(panel, i == 5 ? 1 : 0);
-    m_panels[i] = panel;
+    panels_[i] = panel;
     if (i == 1) first = panel;
   }
   bar->setFixedHeight(qMax(twipsToPixelsY(kStatusBarHeight), 22));
 
-  m_progress = new QProgressBar(first);
-  m_progress->setObjectName("ProgressBar1");
-  m_progress->setRange(0, 100);
-  m_progress->setValue(0);
-  m_progress->setTextVisible(false);
-  first->carry(m_progress, twipsToPixelsX(kProgressLeft), twipsToPixelsX(kProgressWidth),
+  progress_ = new QProgressBar(first);
+  progress_->setObjectName("ProgressBar1");
+  progress_->setRange(0, 100);
+  progress_->setValue(0);
+  progress_->setTextVisible(false);
+  first->carry(progress_, twipsToPixelsX(kProgressLeft), twipsToPixelsX(kProgressWidth),
                qMax(twipsToPixelsY(kProgressHeight), 10));
 }
 
@@ -264,11 +264,11 @@ bool frmVELM::onWindowThread() const { return QThread::currentThread() == thread
 // --- Panels ---
 
 QString frmVELM::panelText(int panel) const {
-  return panel >= 2 && panel <= 5 ? m_panels[panel]->text() : QString();
+  return panel >= 2 && panel <= 5 ? panels_[panel]->text() : QString();
 }
 
 void frmVELM::setPanelText(int panel, const QString& text) {
-  if (panel >= 2 && panel <= 5) m_panels[panel]->setText(text);
+  if (panel >= 2 && panel <= 5) panels_[panel]->setText(text);
 }
 
 void frmVELM::resetTotals() {
@@ -276,22 +276,22 @@ void frmVELM::resetTotals() {
   totals_.reset();
 }
 
-void frmVELM::showResultsFlag() { m_list->setAlternatingRowColors(m_session.resultsShown()); }
+void frmVELM::showResultsFlag() { list_->setAlternatingRowColors(session_.resultsShown()); }
 
 void frmVELM::setBusy(bool busy) {
-  if (busy == m_busy) return;
-  m_busy = busy;
+  if (busy == busy_) return;
+  busy_ = busy;
   if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
   else QApplication::restoreOverrideCursor();
 }
 
 void frmVELM::offerFiles(const std::vector<std::string>& paths) {
-  if (m_session.analysing()) return;
+  if (session_.analysing()) return;
   setBusy(true);
-  std::vector<OfferOutcome> outcomes = m_session.OfferFiles(paths);
+  std::vector<OfferOutcome> outcomes = session_.OfferFiles(paths);
   setBusy(false);
   std::string refused = RefusedFilesMessage(paths, outcomes);
-  if (!refused.empty()) m_dialogs.message(this, FromStd(refused), QMessageBox::Information, kTitle);
+  if (!refused.empty()) dialogs_.message(this, FromStd(refused), QMessageBox::Information, kTitle);
   resetTotals();
   showResultsFlag();
 }
@@ -299,9 +299,9 @@ void frmVELM::offerFiles(const std::vector<std::string>& paths) {
 // --- The pass ---
 
 void frmVELM::runPass(bool reanalyseAll) {
-  if (m_session.analysing()) return;
+  if (session_.analysing()) return;
   resetTotals();
-  PassSummary summary = m_session.RunAnalysis(reanalyseAll, *this);
+  PassSummary summary = session_.RunAnalysis(reanalyseAll, *this);
   if (!summary.ran) return;
   const TotalsTexts shown = ShowTotals(summary.totals);
   setPanelText(5, QString());
@@ -311,15 +311,15 @@ void frmVELM::runPass(bool reanalyseAll) {
   totals_ = summary.totals;
   showResultsFlag();
   redrawList();
-  m_dialogs.message(this, FromStd(ClosingMessage(summary)), QMessageBox::Information, kTitle);
+  dialogs_.message(this, FromStd(ClosingMessage(summary)), QMessageBox::Information, kTitle);
 }
 
 void frmVELM::entryStarted(std::size_t row) {
-  setPanelText(5, "Analysing " + FromStd(m_session.list().at(row).path));
+  setPanelText(5, "Analysing " + FromStd(session_.list().at(row).path));
 }
 
 void frmVELM::progress(int percent) {
-  QProgressBar* bar = m_progress;
+  QProgressBar* bar = progress_;
   if (onWindowThread()) bar->setValue(percent);
   else QMetaObject::invokeMethod(bar, [bar, percent] { bar->setValue(percent); }, Qt::QueuedConnection);
 }
@@ -327,7 +327,7 @@ void frmVELM::progress(int percent) {
 void frmVELM::readerMessage(const std::string& text, const std::string& caption) {
   QString t = FromStd(text);
   QString title = caption.empty() ? kTitle : FromStd(caption);
-  auto show = [this, t, title] { m_dialogs.message(this, t, QMessageBox::Critical, title); };
+  auto show = [this, t, title] { dialogs_.message(this, t, QMessageBox::Critical, title); };
   if (onWindowThread()) show();
   else QMetaObject::invokeMethod(this, show, Qt::BlockingQueuedConnection);
 }
@@ -337,7 +337,7 @@ bool frmVELM::confirmStop() {
   // An atomic carries the answer back so the hand-over is visible to thread checkers,
   // which cannot see the ordering Qt's blocking call gives.
   std::atomic<bool> yes{false};
-  auto ask = [this, t, &yes] { yes.store(m_dialogs.question(this, t, kTitle), std::memory_order_release); };
+  auto ask = [this, t, &yes] { yes.store(dialogs_.question(this, t, kTitle), std::memory_order_release); };
   if (onWindowThread()) ask();
   else QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
   return yes.load(std::memory_order_acquire);
@@ -361,17 +361,17 @@ ReaderOutcome frmVELM::runRead(std::size_t, const ReadCall& read, ReaderContext&
   return outcome;
 }
 
-void frmVELM::redrawList() { m_list->viewport()->update(); }
+void frmVELM::redrawList() { list_->viewport()->update(); }
 
 // --- Commands ---
 
 void frmVELM::openReport() {
-  if (m_session.analysing()) return;
+  if (session_.analysing()) return;
   OpenReport(*this);
 }
 
 void frmVELM::saveReport() {
-  if (m_session.analysing()) return;
+  if (session_.analysing()) return;
   SaveReport(*this);
 }
 
@@ -379,35 +379,35 @@ void frmVELM::analyse() { runPass(false); }
 
 void frmVELM::reanalyse() { runPass(true); }
 
-void frmVELM::stop() { m_session.RequestStop(); }
+void frmVELM::stop() { session_.RequestStop(); }
 
 void frmVELM::exitProgram() {
-  if (m_session.analysing()) return;
+  if (session_.analysing()) return;
   close();
 }
 
 void frmVELM::addFiles() {
-  if (m_session.analysing()) return;
+  if (session_.analysing()) return;
   emit addFilesRequested();
 }
 
 void frmVELM::removeFiles() {
-  if (m_session.analysing()) return;
+  if (session_.analysing()) return;
   syncSelection();
-  m_session.RemoveSelectedEntries();
+  session_.RemoveSelectedEntries();
   showResultsFlag();
 }
 
 void frmVELM::clearList() {
-  if (m_session.analysing()) return;
-  m_session.ClearEntries();
+  if (session_.analysing()) return;
+  session_.ClearEntries();
   showResultsFlag();
 }
 
 void frmVELM::exportToSpreadsheet() {
-  if (m_session.analysing()) return;
+  if (session_.analysing()) return;
   std::string path = ExportToSpreadsheet(*this);
-  if (!path.empty()) m_dialogs.openDocument(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
+  if (!path.empty()) dialogs_.openDocument(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
 }
 
 void frmVELM::userManual() { emit userManualRequested(); }
@@ -415,25 +415,25 @@ void frmVELM::userManual() { emit userManualRequested(); }
 void frmVELM::checkForUpdates() { emit updatesRequested(); }
 
 void frmVELM::about() {
-  if (m_session.analysing()) return;
+  if (session_.analysing()) return;
   emit aboutRequested();
 }
 
 void frmVELM::showAddFilesDialog() {
   // Created once and kept: its folder, rows and selection outlive each use.
-  if (!m_open) m_open = new frmOpen(*this);
-  m_open->show();
-  m_open->raise();
-  m_open->activateWindow();
+  if (!open_) open_ = new frmOpen(*this);
+  open_->show();
+  open_->raise();
+  open_->activateWindow();
 }
 
-frmAbout* frmVELM::aboutBox() const { return m_about.data(); }
+frmAbout* frmVELM::aboutBox() const { return about_.data(); }
 
 void frmVELM::showAboutBox() {
-  if (!m_about) m_about = new frmAbout(m_dialogs, this);
-  m_about->show();
-  m_about->raise();
-  m_about->activateWindow();
+  if (!about_) about_ = new frmAbout(dialogs_, this);
+  about_->show();
+  about_->raise();
+  about_->activateWindow();
 }
 
 void frmVELM::dropFiles(const QStringList& paths) {
@@ -444,18 +444,18 @@ void frmVELM::dropFiles(const QStringList& paths) {
 }
 
 void frmVELM::syncSelection() {
-  QItemSelectionModel* selection = m_list->selectionModel();
-  AnalyserList& list = m_session.list();
+  QItemSelectionModel* selection = list_->selectionModel();
+  AnalyserList& list = session_.list();
   for (std::size_t row = 0; row < list.size(); ++row)
     list.setSelected(row, selection->isRowSelected(static_cast<int>(row), QModelIndex()));
 }
 
 void frmVELM::closeEvent(QCloseEvent* event) {
   event->accept();
-  if (m_session.analysing()) {
+  if (session_.analysing()) {
     // A reader may be busy on its thread and cannot be interrupted: end here.
     hide();
-    m_exitNow();
+    exitNow_();
   }
 }
 

@@ -35,16 +35,16 @@ class frmVELM : public QMainWindow, private PassObserver {
                    QWidget* parent = nullptr);
   ~frmVELM() override;
 
-  AnalysisSession& session() { return m_session; }
-  AnalyserListModel* model() const { return m_model; }
-  DialogSeam& dialogs() { return m_dialogs; }
+  AnalysisSession& session() { return session_; }
+  AnalyserListModel* model() const { return model_; }
+  DialogSeam& dialogs() { return dialogs_; }
   // The Add Files dialog once it has been shown; the About box while it is open.
-  frmOpen* addFilesDialog() const { return m_open; }
+  frmOpen* addFilesDialog() const { return open_; }
   frmAbout* aboutBox() const;
 
   // What closing the window during a pass does: end the process at once, since a
   // reader may still be busy on its worker thread. Tests replace it.
-  void setExitNow(std::function<void()> exitNow) { m_exitNow = std::move(exitNow); }
+  void setExitNow(std::function<void()> exitNow) { exitNow_ = std::move(exitNow); }
 
   int twipsToPixelsX(int twips) const;
   int twipsToPixelsY(int twips) const;
@@ -114,18 +114,18 @@ class frmVELM : public QMainWindow, private PassObserver {
   void redrawList();
   bool onWindowThread() const;
 
-  DialogSeam m_dialogs;
-  AnalysisSession m_session;
+  DialogSeam dialogs_;
+  AnalysisSession session_;
   std::optional<ListTotals> totals_;
   std::string lastReportName_;
-  AnalyserListModel* m_model = nullptr;
-  AnalyserListView* m_list = nullptr;
-  QProgressBar* m_progress = nullptr;
-  QLabel* m_panels[6] = {};
-  bool m_busy = false;
-  std::function<void()> m_exitNow;
-  frmOpen* m_open = nullptr;
-  QPointer<frmAbout> m_about;
+  AnalyserListModel* model_ = nullptr;
+  AnalyserListView* list_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QLabel* panels_[6] = {};
+  bool busy_ = false;
+  std::function<void()> exitNow_;
+  frmOpen* open_ = nullptr;
+  QPointer<frmAbout> about_;
 };
 
 }  // namespace vellmark::ui

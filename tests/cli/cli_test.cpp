@@ -22,6 +22,17 @@ TEST(Cli, ProbePrintsFamilyOrDashAndEscapesPaths) {
   EXPECT_EQ(Cli({"probe"}).status, kExitUsage);
 }
 
+// A comma in a C-DOT name lands in the date the name gives and shifts no other field.
+TEST(Cli, ACommaInAFileNameStaysInItsDate) {
+  TempDir dir;
+  std::string path = dir.write("KOL114,226.DAT", testdata::ReadWholeFile(std::string(VELLMARK_SOURCE_DIR) +
+                                                                         "/samples/KOL1140226.DAT"));
+  CliRun r = Cli({"analyse", "--year", "2026", "--format", "csv", path});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_NE(r.out.find("\"2026-,2-14   00:00:00\",\"2026-,2-14   23:59:59\",64,3 KB"), std::string::npos) << r.out;
+  EXPECT_NE(Cli({"analyse", path}).out.find("Total Records: 64\n"), std::string::npos);
+}
+
 TEST(Cli, AnalyseJsonIsTheExactListAndTotals) {
   TempDir dir;
   std::string text = dir.write("notes", std::string(2560, 'z'));

@@ -37,44 +37,44 @@ class FrmAboutTest : public QObject {
   void trigger(const char* name);
   QString text(const char* label) const;
 
-  std::unique_ptr<testdata::TempDir> m_dir;
-  std::unique_ptr<frmVELM> m_window;
-  QString m_oldFolder;
+  std::unique_ptr<testdata::TempDir> dir_;
+  std::unique_ptr<frmVELM> window_;
+  QString oldFolder_;
 };
 
 void FrmAboutTest::init() {
-  m_dir = std::make_unique<testdata::TempDir>();
-  m_oldFolder = QDir::currentPath();
+  dir_ = std::make_unique<testdata::TempDir>();
+  oldFolder_ = QDir::currentPath();
   // The help documents are looked up in the current folder.
-  QVERIFY(QDir::setCurrent(QString::fromStdString(m_dir->path())));
-  m_window = std::make_unique<frmVELM>(RealFileSystem(), ui::test::FakeReaders());
-  m_window->dialogs().setScripted(true);
-  m_window->setExitNow([] {});
-  m_window->show();
-  QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+  QVERIFY(QDir::setCurrent(QString::fromStdString(dir_->path())));
+  window_ = std::make_unique<frmVELM>(RealFileSystem(), ui::test::FakeReaders());
+  window_->dialogs().setScripted(true);
+  window_->setExitNow([] {});
+  window_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
 }
 
 void FrmAboutTest::cleanup() {
-  m_window.reset();
-  QDir::setCurrent(m_oldFolder);
-  m_dir.reset();
+  window_.reset();
+  QDir::setCurrent(oldFolder_);
+  dir_.reset();
 }
 
 void FrmAboutTest::trigger(const char* name) {
-  auto* a = m_window->findChild<QAction*>(name);
+  auto* a = window_->findChild<QAction*>(name);
   if (!a) qFatal("no action %s", name);
   a->trigger();
 }
 
 frmAbout* FrmAboutTest::openAbout() {
   trigger("menAbout");
-  frmAbout* box = m_window->aboutBox();
+  frmAbout* box = window_->aboutBox();
   if (!box) qFatal("no About box");
   return box;
 }
 
 QString FrmAboutTest::text(const char* label) const {
-  auto* l = m_window->aboutBox()->findChild<QLabel*>(label);
+  auto* l = window_->aboutBox()->findChild<QLabel*>(label);
   if (!l) qFatal("no label %s", label);
   return l->text();
 }
@@ -100,22 +100,22 @@ void FrmAboutTest::aboutBoxTextsLinkAndOk() {
   auto* link = box->findChild<QLabel*>("lblU");
   QVERIFY(link->text().contains(ui::kProjectAddress));
   emit link->linkActivated(ui::kProjectAddress);
-  QCOMPARE(m_window->dialogs().openedDocuments, QList<QUrl>{QUrl("https://vellmark.example.org/")});
+  QCOMPARE(window_->dialogs().openedDocuments, QList<QUrl>{QUrl("https://vellmark.example.org/")});
 
   // Shown again while open: the same box. OK unloads it.
   QCOMPARE(openAbout(), box);
   QPointer<frmAbout> watch(box);
   QTest::mouseClick(box->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
   QTRY_VERIFY(!watch);
-  QVERIFY(!m_window->aboutBox());
+  QVERIFY(!window_->aboutBox());
   QVERIFY(openAbout() != nullptr);
-  QVERIFY(m_window->dialogs().messages.isEmpty());
+  QVERIFY(window_->dialogs().messages.isEmpty());
 }
 
 void FrmAboutTest::systemInfoStartsAToolOrSaysItIsUnavailable() {
   frmAbout* box = openAbout();
   auto* sysInfo = box->findChild<QPushButton*>("cmdSysInfo");
-  auto& dialogs = m_window->dialogs();
+  auto& dialogs = window_->dialogs();
 
   box->setSystemInfoPrograms({"vellmark-no-such-sysinfo"});
   QTest::mouseClick(sysInfo, Qt::LeftButton);
@@ -126,7 +126,7 @@ void FrmAboutTest::systemInfoStartsAToolOrSaysItIsUnavailable() {
   QVERIFY(dialogs.startedPrograms.isEmpty());
 
   // The first program found is started.
-  const QString tool = QString::fromStdString(m_dir->write("sysinfo-tool", "#!/bin/sh\n"));
+  const QString tool = QString::fromStdString(dir_->write("sysinfo-tool", "#!/bin/sh\n"));
   QVERIFY(QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
   box->setSystemInfoPrograms({"vellmark-no-such-sysinfo", tool});
   QTest::mouseClick(sysInfo, Qt::LeftButton);
@@ -142,9 +142,9 @@ void FrmAboutTest::systemInfoStartsAToolOrSaysItIsUnavailable() {
 }
 
 void FrmAboutTest::userManualOpensThePdfElseTheDocElseSaysBoth() {
-  auto& dialogs = m_window->dialogs();
-  const QUrl pdf = QUrl::fromLocalFile(QString::fromStdString(m_dir->file("velm.pdf")));
-  const QUrl doc = QUrl::fromLocalFile(QString::fromStdString(m_dir->file("velm.doc")));
+  auto& dialogs = window_->dialogs();
+  const QUrl pdf = QUrl::fromLocalFile(QString::fromStdString(dir_->file("velm.pdf")));
+  const QUrl doc = QUrl::fromLocalFile(QString::fromStdString(dir_->file("velm.doc")));
 
   // Neither: one error message.
   trigger("menManual");
@@ -155,7 +155,7 @@ void FrmAboutTest::userManualOpensThePdfElseTheDocElseSaysBoth() {
   QCOMPARE(dialogs.messages[0].title, QString("Vellmark"));
 
   // Only the .doc: it opens, and a .doc nothing can open is not reported.
-  m_dir->write("velm.doc", "manual");
+  dir_->write("velm.doc", "manual");
   trigger("menManual");
   QCOMPARE(dialogs.openedDocuments, QList<QUrl>{doc});
   dialogs.setNextShellResult(false);
@@ -165,7 +165,7 @@ void FrmAboutTest::userManualOpensThePdfElseTheDocElseSaysBoth() {
 
   // The PDF present: only it opens.
   dialogs.openedDocuments.clear();
-  m_dir->write("velm.pdf", "%PDF-1.4\n");
+  dir_->write("velm.pdf", "%PDF-1.4\n");
   trigger("menManual");
   QCOMPARE(dialogs.openedDocuments, QList<QUrl>{pdf});
 
@@ -183,8 +183,8 @@ void FrmAboutTest::userManualOpensThePdfElseTheDocElseSaysBoth() {
 
 void FrmAboutTest::checkForUpdatesOpensTheUpdatePage() {
   trigger("menUpdates");
-  QCOMPARE(m_window->dialogs().openedDocuments, QList<QUrl>{QUrl("https://vellmark.example.org/updates/velm.html")});
-  QVERIFY(m_window->dialogs().messages.isEmpty());
+  QCOMPARE(window_->dialogs().openedDocuments, QList<QUrl>{QUrl("https://vellmark.example.org/updates/velm.html")});
+  QVERIFY(window_->dialogs().messages.isEmpty());
 }
 
 QTEST_MAIN(FrmAboutTest)

@@ -66,6 +66,7 @@ class FrmVelmTest : public QObject {
   void duplicateRowsAreRedAndBold();
   void resultsShownSwitchesAlternatingRows();
   void failedReaderShowsItsReasonAsTooltip();
+  void commaInACdotNameStaysInItsDate();
   void readerMessageIsShownWhileTheReaderWaits();
   void reportsGoThroughTheFileDialogs();
   void exportOpensTheWorkbook();
@@ -84,52 +85,52 @@ class FrmVelmTest : public QObject {
   QString panel(int index) const;
   QStringList messageTexts() const;
 
-  std::unique_ptr<testdata::TempDir> m_dir;
-  std::unique_ptr<frmVELM> m_window;
-  std::unique_ptr<QAbstractItemModelTester> m_tester;
-  int m_exitCalls = 0;
+  std::unique_ptr<testdata::TempDir> dir_;
+  std::unique_ptr<frmVELM> window_;
+  std::unique_ptr<QAbstractItemModelTester> tester_;
+  int exitCalls_ = 0;
 };
 
 void FrmVelmTest::init() {
   ResetGate();
-  m_dir = std::make_unique<testdata::TempDir>();
-  m_window = std::make_unique<frmVELM>(RealFileSystem(), ui::test::FakeReaders());
-  m_window->dialogs().setScripted(true);
-  m_exitCalls = 0;
-  m_window->setExitNow([this] { ++m_exitCalls; });
-  m_tester = std::make_unique<QAbstractItemModelTester>(m_window->model(),
+  dir_ = std::make_unique<testdata::TempDir>();
+  window_ = std::make_unique<frmVELM>(RealFileSystem(), ui::test::FakeReaders());
+  window_->dialogs().setScripted(true);
+  exitCalls_ = 0;
+  window_->setExitNow([this] { ++exitCalls_; });
+  tester_ = std::make_unique<QAbstractItemModelTester>(window_->model(),
                                                          QAbstractItemModelTester::FailureReportingMode::Fatal);
-  m_window->show();
-  QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+  window_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
 }
 
 void FrmVelmTest::cleanup() {
   Gate().release = true;
-  QCOMPARE(m_window->dialogs().wrongThreadCalls, 0);
-  m_tester.reset();
-  m_window.reset();
-  m_dir.reset();
+  QCOMPARE(window_->dialogs().wrongThreadCalls, 0);
+  tester_.reset();
+  window_.reset();
+  dir_.reset();
 }
 
 QAction* FrmVelmTest::action(const char* name) const {
-  auto* a = m_window->findChild<QAction*>(name);
+  auto* a = window_->findChild<QAction*>(name);
   if (!a) qFatal("no action %s", name);
   return a;
 }
 
 void FrmVelmTest::click(const char* toolbarName) {
-  auto* bar = m_window->findChild<QToolBar*>("Toolbar1");
+  auto* bar = window_->findChild<QToolBar*>("Toolbar1");
   QWidget* button = bar->widgetForAction(action(toolbarName));
   QVERIFY(button);
   QTest::mouseClick(button, Qt::LeftButton);
 }
 
 QString FrmVelmTest::add(const char* name, const testdata::Bytes& bytes) {
-  return QString::fromStdString(m_dir->write(name, bytes));
+  return QString::fromStdString(dir_->write(name, bytes));
 }
 
 void FrmVelmTest::drop(const QStringList& paths) {
-  auto* view = m_window->findChild<QTableView*>("ListView1");
+  auto* view = window_->findChild<QTableView*>("ListView1");
   QMimeData mime;
   QList<QUrl> urls;
   for (const QString& p : paths) urls.append(QUrl::fromLocalFile(p));
@@ -145,7 +146,7 @@ void FrmVelmTest::drop(const QStringList& paths) {
 }
 
 void FrmVelmTest::analyseWith(const std::function<void()>& during) {
-  QTimer::singleShot(0, m_window.get(), [during] {
+  QTimer::singleShot(0, window_.get(), [during] {
     ReleaseOnExit release;
     QVERIFY(QTest::qWaitFor([] { return Gate().started > 0; }, 5000));
     during();
@@ -154,21 +155,21 @@ void FrmVelmTest::analyseWith(const std::function<void()>& during) {
 }
 
 QString FrmVelmTest::cell(int row, int column) const {
-  return m_window->model()->index(row, column).data().toString();
+  return window_->model()->index(row, column).data().toString();
 }
 
 QString FrmVelmTest::panel(int index) const {
-  return m_window->findChild<QLabel*>(QStringLiteral("sb1Panel%1").arg(index))->text();
+  return window_->findChild<QLabel*>(QStringLiteral("sb1Panel%1").arg(index))->text();
 }
 
 QStringList FrmVelmTest::messageTexts() const {
   QStringList texts;
-  for (const auto& m : m_window->dialogs().messages) texts.append(m.text);
+  for (const auto& m : window_->dialogs().messages) texts.append(m.text);
   return texts;
 }
 
 void FrmVelmTest::startsWithTitleMenusToolbarAndPanels() {
-  QCOMPARE(m_window->windowTitle(), QStringLiteral("Vellmark %1.%2").arg(VELLMARK_VERSION_MAJOR).arg(VELLMARK_VERSION_MINOR));
+  QCOMPARE(window_->windowTitle(), QStringLiteral("Vellmark %1.%2").arg(VELLMARK_VERSION_MAJOR).arg(VELLMARK_VERSION_MINOR));
 
   struct Item {
     const char* menu;
@@ -187,7 +188,7 @@ void FrmVelmTest::startsWithTitleMenusToolbarAndPanels() {
   };
   QMap<QString, int> position;
   for (const Item& item : items) {
-    auto* menu = m_window->findChild<QMenu*>(item.menu);
+    auto* menu = window_->findChild<QMenu*>(item.menu);
     QVERIFY2(menu, item.menu);
     QAction* a = menu->actions().value(position[item.menu]++);
     QVERIFY(a);
@@ -200,13 +201,13 @@ void FrmVelmTest::startsWithTitleMenusToolbarAndPanels() {
     QVERIFY(a->shortcut().isEmpty());
   }
   const QStringList titles = {"&File", "&Edit", "&Help"};
-  QCOMPARE(m_window->menuBar()->actions().size(), 3);
-  for (int i = 0; i < 3; ++i) QCOMPARE(m_window->menuBar()->actions()[i]->text(), titles[i]);
+  QCOMPARE(window_->menuBar()->actions().size(), 3);
+  for (int i = 0; i < 3; ++i) QCOMPARE(window_->menuBar()->actions()[i]->text(), titles[i]);
 
   const QStringList hints = {"Add Files to Analyser", "Remove Selected Files From Analyser",
                              "Clear Analyser Content", "", "Save the Report", "Open Analyser Report", "",
                              "Analyse", "Stop Analyser", "Open Report In Excel", "", "About Vellmark"};
-  auto* bar = m_window->findChild<QToolBar*>("Toolbar1");
+  auto* bar = window_->findChild<QToolBar*>("Toolbar1");
   QVERIFY(bar);
   const QList<QAction*> buttons = bar->actions();
   QCOMPARE(buttons.size(), 12);
@@ -220,19 +221,19 @@ void FrmVelmTest::startsWithTitleMenusToolbarAndPanels() {
   const QStringList descriptions = {"Analyser Progress", "Total Valid Data Files", "Total Valid Data File Size",
                                     "Total Records ", ""};
   for (int i = 1; i <= 5; ++i) {
-    auto* label = m_window->findChild<QLabel*>(QStringLiteral("sb1Panel%1").arg(i));
+    auto* label = window_->findChild<QLabel*>(QStringLiteral("sb1Panel%1").arg(i));
     QVERIFY(label);
     QCOMPARE(label->toolTip(), descriptions[i - 1]);
     QCOMPARE(label->text(), QString());
   }
-  auto* progress = m_window->findChild<QProgressBar*>("ProgressBar1");
+  auto* progress = window_->findChild<QProgressBar*>("ProgressBar1");
   QVERIFY(progress);
   QCOMPARE(progress->minimum(), 0);
   QCOMPARE(progress->maximum(), 100);
   QCOMPARE(progress->value(), 0);
   QCOMPARE(progress->parentWidget()->objectName(), QString("sb1Panel1"));
 
-  auto* view = m_window->findChild<QTableView*>("ListView1");
+  auto* view = window_->findChild<QTableView*>("ListView1");
   QCOMPARE(view->selectionMode(), QAbstractItemView::ExtendedSelection);
   QCOMPARE(view->selectionBehavior(), QAbstractItemView::SelectRows);
   QVERIFY(view->acceptDrops());
@@ -240,43 +241,43 @@ void FrmVelmTest::startsWithTitleMenusToolbarAndPanels() {
 }
 
 void FrmVelmTest::listColumnsAndStatusPanelsUseTwipWidths() {
-  auto* view = m_window->findChild<QTableView*>("ListView1");
+  auto* view = window_->findChild<QTableView*>("ListView1");
   const int twips[] = {5292, 882, 2030, 3176, 3176, 2470, 2540};
   const double perTwip = view->logicalDpiX() / 1440.0;
   for (int c = 0; c < 7; ++c) QCOMPARE(view->horizontalHeader()->sectionSize(c), qRound(twips[c] * perTwip));
-  auto* progress = m_window->findChild<QProgressBar*>("ProgressBar1");
+  auto* progress = window_->findChild<QProgressBar*>("ProgressBar1");
   QCOMPARE(progress->width(), qRound(2980 * perTwip));
 
   // Wide enough for every panel: each gets its own width, panel 5 what is left.
-  m_window->resize(qRound(16000 * perTwip), m_window->height());
+  window_->resize(qRound(16000 * perTwip), window_->height());
   QCoreApplication::processEvents();
   const int panelTwips[] = {5292, 882, 2540, 2540};
   for (int i = 1; i <= 4; ++i)
-    QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("sb1Panel%1").arg(i))->width(), qRound(panelTwips[i - 1] * perTwip));
-  QVERIFY(m_window->findChild<QLabel*>("sb1Panel5")->width() >= qRound(2540 * perTwip));
+    QCOMPARE(window_->findChild<QLabel*>(QStringLiteral("sb1Panel%1").arg(i))->width(), qRound(panelTwips[i - 1] * perTwip));
+  QVERIFY(window_->findChild<QLabel*>("sb1Panel5")->width() >= qRound(2540 * perTwip));
 }
 
 void FrmVelmTest::resizingStopsAtTheMinimum() {
-  const QSize minimum(m_window->twipsToPixelsX(8000), m_window->twipsToPixelsY(5000));
-  m_window->resize(100, 80);
-  QCOMPARE(m_window->size(), minimum);
-  m_window->resize(minimum.width() - 1, minimum.height() + 40);
-  QCOMPARE(m_window->size(), QSize(minimum.width(), minimum.height() + 40));
-  m_window->resize(minimum.width() + 200, minimum.height() + 100);
-  QCOMPARE(m_window->size(), QSize(minimum.width() + 200, minimum.height() + 100));
+  const QSize minimum(window_->twipsToPixelsX(8000), window_->twipsToPixelsY(5000));
+  window_->resize(100, 80);
+  QCOMPARE(window_->size(), minimum);
+  window_->resize(minimum.width() - 1, minimum.height() + 40);
+  QCOMPARE(window_->size(), QSize(minimum.width(), minimum.height() + 40));
+  window_->resize(minimum.width() + 200, minimum.height() + 100);
+  QCOMPARE(window_->size(), QSize(minimum.width() + 200, minimum.height() + 100));
   // The list fills the width; the status bar follows the window.
-  auto* view = m_window->findChild<QTableView*>("ListView1");
-  QCOMPARE(view->width(), m_window->width());
-  QCOMPARE(m_window->statusBar()->width(), m_window->width());
+  auto* view = window_->findChild<QTableView*>("ListView1");
+  QCOMPARE(view->width(), window_->width());
+  QCOMPARE(window_->statusBar()->width(), window_->width());
 
   // At the minimum every panel stays on screen, panel 5 at least 2540 twips wide.
-  m_window->resize(minimum);
+  window_->resize(minimum);
   QCoreApplication::processEvents();
-  auto* last = m_window->findChild<QLabel*>("sb1Panel5");
-  QVERIFY(last->width() >= m_window->twipsToPixelsX(2540));
-  QVERIFY(last->geometry().right() < m_window->statusBar()->width());
-  for (int i = 1; i <= 4; ++i) QVERIFY(m_window->findChild<QLabel*>(QStringLiteral("sb1Panel%1").arg(i))->width() > 30);
-  auto* progress = m_window->findChild<QProgressBar*>("ProgressBar1");
+  auto* last = window_->findChild<QLabel*>("sb1Panel5");
+  QVERIFY(last->width() >= window_->twipsToPixelsX(2540));
+  QVERIFY(last->geometry().right() < window_->statusBar()->width());
+  for (int i = 1; i <= 4; ++i) QVERIFY(window_->findChild<QLabel*>(QStringLiteral("sb1Panel%1").arg(i))->width() > 30);
+  auto* progress = window_->findChild<QProgressBar*>("ProgressBar1");
   QVERIFY(progress->geometry().right() < progress->parentWidget()->width());
 }
 
@@ -285,7 +286,7 @@ void FrmVelmTest::commandsActWhenIdle() {
   const QString b = add("b.dat", ui::test::CdotFile());
   const QString c = add("c.dat", ui::test::CdotFile());
   drop({a, b, c});
-  QCOMPARE(m_window->model()->rowCount(), 3);
+  QCOMPARE(window_->model()->rowCount(), 3);
   QCOMPARE(cell(0, 2), QString("CDOT"));
 
   click("tbAnalyse");
@@ -294,28 +295,28 @@ void FrmVelmTest::commandsActWhenIdle() {
   QCOMPARE(messageTexts().last(), "Duplicates Identified. " + kOver);
 
   // Remove acts on the rows selected in the list.
-  auto* view = m_window->findChild<QTableView*>("ListView1");
-  view->selectionModel()->select(m_window->model()->index(1, 0),
+  auto* view = window_->findChild<QTableView*>("ListView1");
+  view->selectionModel()->select(window_->model()->index(1, 0),
                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
   click("tbRemove");
-  QCOMPARE(m_window->model()->rowCount(), 2);
+  QCOMPARE(window_->model()->rowCount(), 2);
   QCOMPARE(cell(1, 0), c);
   QCOMPARE(cell(1, 1), QString("2"));
   // Clear and Remove leave the totals of the last pass.
   action("menClear")->trigger();
-  QCOMPARE(m_window->model()->rowCount(), 0);
+  QCOMPARE(window_->model()->rowCount(), 0);
   QCOMPARE(panel(2), QString("3"));
 
-  QSignalSpy addSpy(m_window.get(), &frmVELM::addFilesRequested);
-  QSignalSpy aboutSpy(m_window.get(), &frmVELM::aboutRequested);
+  QSignalSpy addSpy(window_.get(), &frmVELM::addFilesRequested);
+  QSignalSpy aboutSpy(window_.get(), &frmVELM::aboutRequested);
   click("tbAdd");
   action("menAbout")->trigger();
   QCOMPARE(addSpy.size(), 1);
   QCOMPARE(aboutSpy.size(), 1);
 
   action("menExit")->trigger();
-  QVERIFY(!m_window->isVisible());
-  QCOMPARE(m_exitCalls, 0);
+  QVERIFY(!window_->isVisible());
+  QCOMPARE(exitCalls_, 0);
 }
 
 void FrmVelmTest::commandsDuringAPassDoNothing() {
@@ -323,27 +324,27 @@ void FrmVelmTest::commandsDuringAPassDoNothing() {
   const QString b = add("b.dat", ui::test::CdotFile());
   const QString extra = add("extra.dat", ui::test::CdotFile());
   drop({a, b});
-  m_window->findChild<QTableView*>("ListView1")->selectRow(1);
-  QSignalSpy addSpy(m_window.get(), &frmVELM::addFilesRequested);
-  QSignalSpy aboutSpy(m_window.get(), &frmVELM::aboutRequested);
-  QSignalSpy manualSpy(m_window.get(), &frmVELM::userManualRequested);
-  QSignalSpy updatesSpy(m_window.get(), &frmVELM::updatesRequested);
-  m_window->dialogs().setNextFileName(m_dir->file("report.vmr").c_str());
+  window_->findChild<QTableView*>("ListView1")->selectRow(1);
+  QSignalSpy addSpy(window_.get(), &frmVELM::addFilesRequested);
+  QSignalSpy aboutSpy(window_.get(), &frmVELM::aboutRequested);
+  QSignalSpy manualSpy(window_.get(), &frmVELM::userManualRequested);
+  QSignalSpy updatesSpy(window_.get(), &frmVELM::updatesRequested);
+  window_->dialogs().setNextFileName(dir_->file("report.vmr").c_str());
   // User Manual opens velm.pdf from the current folder, also during a pass.
   struct CurrentFolder {
     QString old = QDir::currentPath();
     ~CurrentFolder() { QDir::setCurrent(old); }
   } restore;
-  QDir::setCurrent(QString::fromStdString(m_dir->path()));
-  m_dir->write("velm.pdf", "%PDF-1.4\n");
+  QDir::setCurrent(QString::fromStdString(dir_->path()));
+  dir_->write("velm.pdf", "%PDF-1.4\n");
 
   analyseWith([&] {
-    QVERIFY(m_window->session().analysing());
+    QVERIFY(window_->session().analysing());
     QCOMPARE(panel(5), "Analysing " + a);
     // The reader is off the window's thread: this thread paints, resizes and moves bars.
-    auto* progress = m_window->findChild<QProgressBar*>("ProgressBar1");
+    auto* progress = window_->findChild<QProgressBar*>("ProgressBar1");
     QVERIFY(QTest::qWaitFor([&] { return progress->value() > 5; }, 5000));
-    m_window->resize(m_window->width() + 30, m_window->height() + 20);
+    window_->resize(window_->width() + 30, window_->height() + 20);
 
     for (const char* name : {"menOpen", "menSave", "menAnalyse", "menRedo", "menExit", "menAdd", "menRemove",
                              "menClear", "menAbout"})
@@ -354,29 +355,29 @@ void FrmVelmTest::commandsDuringAPassDoNothing() {
     action("menManual")->trigger();
     action("menUpdates")->trigger();
 
-    QCOMPARE(m_window->model()->rowCount(), 2);
-    QVERIFY(m_window->isVisible());
-    QVERIFY(m_window->dialogs().fileDialogs.isEmpty());
-    QVERIFY(m_window->dialogs().messages.isEmpty());
+    QCOMPARE(window_->model()->rowCount(), 2);
+    QVERIFY(window_->isVisible());
+    QVERIFY(window_->dialogs().fileDialogs.isEmpty());
+    QVERIFY(window_->dialogs().messages.isEmpty());
     QCOMPARE(Gate().started.load(), 1);
     QCOMPARE(addSpy.size(), 0);
     QCOMPARE(aboutSpy.size(), 0);
     QCOMPARE(manualSpy.size(), 1);
     QCOMPARE(updatesSpy.size(), 1);
-    QCOMPARE(m_window->dialogs().openedDocuments.size(), 2);
+    QCOMPARE(window_->dialogs().openedDocuments.size(), 2);
   });
 
-  QVERIFY(!m_window->session().analysing());
+  QVERIFY(!window_->session().analysing());
   QVERIFY(Gate().offWindowThread);
-  QCOMPARE(m_window->model()->rowCount(), 2);
+  QCOMPARE(window_->model()->rowCount(), 2);
   QCOMPARE(cell(0, 5), QString::number(ui::test::OcbFile().size()));
   QCOMPARE(cell(1, 5), QString::number(ui::test::CdotFile().size()));
   QCOMPARE(panel(5), QString());
   QCOMPARE(messageTexts(), QStringList{kOver});
-  QCOMPARE(m_window->dialogs().messages[0].icon, QMessageBox::Information);
-  QCOMPARE(m_window->dialogs().messages[0].title, QString("Vellmark"));
-  QCOMPARE(m_exitCalls, 0);
-  QVERIFY(m_window->isVisible());
+  QCOMPARE(window_->dialogs().messages[0].icon, QMessageBox::Information);
+  QCOMPARE(window_->dialogs().messages[0].title, QString("Vellmark"));
+  QCOMPARE(exitCalls_, 0);
+  QVERIFY(window_->isVisible());
 }
 
 void FrmVelmTest::stopDuringAPollingReader_data() {
@@ -391,13 +392,13 @@ void FrmVelmTest::stopDuringAPollingReader() {
   const QString b = add("b.dat", ui::test::CdotFile());
   drop({a, b});
   QCOMPARE(cell(0, 2), QString("EWSD"));
-  m_window->dialogs().setNextAnswer(answerYes ? QMessageBox::Yes : QMessageBox::No);
+  window_->dialogs().setNextAnswer(answerYes ? QMessageBox::Yes : QMessageBox::No);
 
   analyseWith([&] {
     click("tbStop");
     // The question comes at the reader's next stop point, while the reader waits.
-    QVERIFY(QTest::qWaitFor([&] { return !m_window->dialogs().messages.isEmpty(); }, 5000));
-    const auto& question = m_window->dialogs().messages[0];
+    QVERIFY(QTest::qWaitFor([&] { return !window_->dialogs().messages.isEmpty(); }, 5000));
+    const auto& question = window_->dialogs().messages[0];
     QCOMPARE(question.text, kStopQuestion);
     QCOMPARE(question.icon, QMessageBox::Question);
     QCOMPARE(question.title, QString("Vellmark"));
@@ -406,12 +407,12 @@ void FrmVelmTest::stopDuringAPollingReader() {
       const int polls = Gate().polls;
       QVERIFY(QTest::qWaitFor([&] { return Gate().polls > polls + 2; }, 5000));
       QCOMPARE(Gate().finished.load(), 0);
-      QVERIFY(!m_window->session().stopRequested());
+      QVERIFY(!window_->session().stopRequested());
     }
   });
 
-  QCOMPARE(m_window->dialogs().messages.size(), 2);  // the question, then the closing message
-  QCOMPARE(m_window->findChild<QProgressBar*>("ProgressBar1")->value(), 0);
+  QCOMPARE(window_->dialogs().messages.size(), 2);  // the question, then the closing message
+  QCOMPARE(window_->findChild<QProgressBar*>("ProgressBar1")->value(), 0);
   if (answerYes) {
     QCOMPARE(cell(0, 3), kWaiting);
     QCOMPARE(cell(0, 4), kWaiting);
@@ -433,7 +434,7 @@ void FrmVelmTest::stopDuringANonPollingReaderTakesEffectAfterTheFile() {
   drop({a, b});
   analyseWith([&] {
     action("menStop")->trigger();
-    QVERIFY(m_window->session().stopRequested());
+    QVERIFY(window_->session().stopRequested());
     QTest::qWait(50);
     QCOMPARE(Gate().finished.load(), 0);   // the reader is not interrupted
   });
@@ -443,13 +444,13 @@ void FrmVelmTest::stopDuringANonPollingReaderTakesEffectAfterTheFile() {
   QCOMPARE(Gate().started.load(), 1);
   QCOMPARE(messageTexts(), QStringList{kOver});   // no question
   QCOMPARE(panel(2), QString("2"));
-  QVERIFY(!m_window->session().stopRequested());
+  QVERIFY(!window_->session().stopRequested());
 }
 
 void FrmVelmTest::stopWhenIdleDoesNothing() {
   drop({add("b.dat", ui::test::CdotFile())});
   click("tbStop");
-  QVERIFY(!m_window->session().stopRequested());
+  QVERIFY(!window_->session().stopRequested());
   click("tbAnalyse");
   QCOMPARE(cell(0, 5), QString::number(ui::test::CdotFile().size()));
 }
@@ -459,15 +460,15 @@ void FrmVelmTest::dropWithOneListedFileRefusesItWithOneMessage() {
   const QString b = add("b.dat", ui::test::OcbFile());
   const QString c = add("c.ama", ui::test::EwsdFile());
   drop({a});
-  m_window->setPanelText(2, "9");
+  window_->setPanelText(2, "9");
   drop({b, a, c});
-  QCOMPARE(m_window->model()->rowCount(), 3);
+  QCOMPARE(window_->model()->rowCount(), 3);
   QCOMPARE(cell(1, 0), b);
   QCOMPARE(cell(2, 0), c);
   QCOMPARE(cell(2, 1), QString("3"));
-  QCOMPARE(m_window->dialogs().messages.size(), 1);
-  QCOMPARE(m_window->dialogs().messages[0].text, "The Following files Already Exists \n\n" + a);
-  QCOMPARE(m_window->dialogs().messages[0].icon, QMessageBox::Information);
+  QCOMPARE(window_->dialogs().messages.size(), 1);
+  QCOMPARE(window_->dialogs().messages[0].text, "The Following files Already Exists \n\n" + a);
+  QCOMPARE(window_->dialogs().messages[0].icon, QMessageBox::Information);
   QCOMPARE(panel(2), QString());
   QVERIFY(!QApplication::overrideCursor());
 }
@@ -476,7 +477,7 @@ void FrmVelmTest::dropDuringAPassAddsNothing() {
   drop({add("a.dat", ui::test::OcbFile())});
   const QString late = add("late.dat", ui::test::CdotFile());
   analyseWith([&] { drop({late}); });
-  QCOMPARE(m_window->model()->rowCount(), 1);
+  QCOMPARE(window_->model()->rowCount(), 1);
   QVERIFY(!QApplication::overrideCursor());
 }
 
@@ -490,14 +491,14 @@ void FrmVelmTest::duplicateRowsAreRedAndBold() {
   click("tbAnalyse");
   QCOMPARE(messageTexts().last(), "Duplicates Identified. " + kOver);
   for (int col = 0; col < 7; ++col) {
-    for (int row = 0; row < 2; ++row) QVERIFY(!m_window->model()->index(row, col).data(Qt::ForegroundRole).isValid());
-    QCOMPARE(m_window->model()->index(2, col).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
-    QCOMPARE(m_window->model()->index(2, col).data(Qt::FontRole).value<QFont>().bold(), col == 0);
+    for (int row = 0; row < 2; ++row) QVERIFY(!window_->model()->index(row, col).data(Qt::ForegroundRole).isValid());
+    QCOMPARE(window_->model()->index(2, col).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+    QCOMPARE(window_->model()->index(2, col).data(Qt::FontRole).value<QFont>().bold(), col == 0);
   }
 }
 
 void FrmVelmTest::resultsShownSwitchesAlternatingRows() {
-  auto* view = m_window->findChild<QTableView*>("ListView1");
+  auto* view = window_->findChild<QTableView*>("ListView1");
   drop({add("a.dat", ui::test::CdotFile())});
   QVERIFY(!view->alternatingRowColors());
   click("tbAnalyse");
@@ -519,15 +520,29 @@ void FrmVelmTest::failedReaderShowsItsReasonAsTooltip() {
   QCOMPARE(cell(0, 2), QString("AXE"));
   click("tbAnalyse");
   QCOMPARE(cell(0, 3), QString("Invalid  File"));
-  QCOMPARE(m_window->model()->index(0, 0).data(Qt::ToolTipRole).toString(), QString(ui::test::kFakeFailure));
-  QVERIFY(!m_window->model()->index(1, 0).data(Qt::ToolTipRole).isValid());
+  QCOMPARE(window_->model()->index(0, 0).data(Qt::ToolTipRole).toString(), QString(ui::test::kFakeFailure));
+  QVERIFY(!window_->model()->index(1, 0).data(Qt::ToolTipRole).isValid());
+}
+
+void FrmVelmTest::commaInACdotNameStaysInItsDate() {
+  frmVELM window;  // the real readers
+  window.dialogs().setScripted(true);
+  const std::string path = dir_->write(
+      "KOL114,226.DAT", testdata::ReadWholeFile(std::string(VELLMARK_SOURCE_DIR) + "/samples/KOL1140226.DAT"));
+  window.offerFiles({path});
+  window.analyse();
+  auto text = [&](int column) { return window.model()->index(0, column).data().toString(); };
+  QCOMPARE(text(3), QString("2026-,2-14   00:00:00"));
+  QCOMPARE(text(4), QString("2026-,2-14   23:59:59"));
+  QCOMPARE(text(5), QString("64"));
+  QCOMPARE(window.panelText(4), QString("64"));
 }
 
 void FrmVelmTest::readerMessageIsShownWhileTheReaderWaits() {
   drop({add("e.dat", ui::test::E10bFile())});
   QCOMPARE(cell(0, 2), QString("E10B"));
   click("tbAnalyse");
-  const auto& messages = m_window->dialogs().messages;
+  const auto& messages = window_->dialogs().messages;
   QCOMPARE(messages.size(), 2);
   QCOMPARE(messages[0].text, QString(ui::test::kFakeMessage));
   QCOMPARE(messages[0].icon, QMessageBox::Critical);
@@ -541,8 +556,8 @@ void FrmVelmTest::reportsGoThroughTheFileDialogs() {
   const QString a = add("a.dat", ui::test::CdotFile());
   drop({a});
   click("tbAnalyse");
-  const QString report = QString::fromStdString(m_dir->file("saved.vmr"));
-  auto& dialogs = m_window->dialogs();
+  const QString report = QString::fromStdString(dir_->file("saved.vmr"));
+  auto& dialogs = window_->dialogs();
   dialogs.setNextFileName(report);
   click("tbSave");
   QCOMPARE(dialogs.fileDialogs, QStringList{"save Report files (*.vmr);;All Files (*)"});
@@ -553,9 +568,9 @@ void FrmVelmTest::reportsGoThroughTheFileDialogs() {
   dialogs.setNextFileName(report);
   action("menOpen")->trigger();
   QCOMPARE(dialogs.fileDialogs.last(), QString("open Report files (*.vmr);;All Files (*)"));
-  QCOMPARE(m_window->model()->rowCount(), 1);
+  QCOMPARE(window_->model()->rowCount(), 1);
   QCOMPARE(cell(0, 5), QString::number(ui::test::CdotFile().size()));
-  QVERIFY(m_window->findChild<QTableView*>("ListView1")->alternatingRowColors());
+  QVERIFY(window_->findChild<QTableView*>("ListView1")->alternatingRowColors());
 
   // Saving over an existing report asks the report's own question, answered No, then
   // the dialog is cancelled.
@@ -568,14 +583,14 @@ void FrmVelmTest::reportsGoThroughTheFileDialogs() {
 }
 
 void FrmVelmTest::exportOpensTheWorkbook() {
-  auto& dialogs = m_window->dialogs();
+  auto& dialogs = window_->dialogs();
   click("tbExport");   // nothing to export
   QCOMPARE(dialogs.messages.size(), 1);
   QCOMPARE(dialogs.messages[0].icon, QMessageBox::Critical);
   QVERIFY(dialogs.openedDocuments.isEmpty());
 
   drop({add("a.dat", ui::test::CdotFile())});
-  const QString book = QString::fromStdString(m_dir->file("list.xlsx"));
+  const QString book = QString::fromStdString(dir_->file("list.xlsx"));
   dialogs.setNextFileName(book);
   click("tbExport");
   QCOMPARE(dialogs.fileDialogs.last(), QString("save Excel workbook (*.xlsx)"));
@@ -585,13 +600,13 @@ void FrmVelmTest::exportOpensTheWorkbook() {
 
 void FrmVelmTest::closingDuringAPassEndsAtOnce() {
   drop({add("a.ama", ui::test::EwsdFile())});
-  m_window->close();   // idle: an ordinary close
-  QCOMPARE(m_exitCalls, 0);
-  m_window->show();
+  window_->close();   // idle: an ordinary close
+  QCOMPARE(exitCalls_, 0);
+  window_->show();
   analyseWith([&] {
-    QVERIFY(m_window->close());
-    QCOMPARE(m_exitCalls, 1);
-    QVERIFY(!m_window->isVisible());
+    QVERIFY(window_->close());
+    QCOMPARE(exitCalls_, 1);
+    QVERIFY(!window_->isVisible());
   });
 }
 

@@ -46,17 +46,19 @@ Result<ByteView> BlockReader::view(std::uint64_t offset, std::size_t n) {
   return ByteView(buffer_.data(), length_, fill_);
 }
 
-Result<std::uint64_t> Cursor::skip(std::uint64_t pos, std::uint8_t skipped) {
-  while (pos < size_) {
-    auto bytes = at(pos, 1);
-    if (!bytes) return bytes.error();
-    if (bytes->size() == 0) break;
-    std::size_t i = 0;
-    while (i < bytes->size() && (*bytes)[i] == skipped) ++i;
-    pos += i;
-    if (i < bytes->size()) break;
+void Cursor::refill(std::uint64_t pos, std::size_t n) {
+  if (!failure_) {
+    auto fresh = reader_.view(pos, n);
+    if (fresh) {
+      view_ = *fresh;
+      start_ = pos;
+      return;
+    }
+    failure_ = fresh.error();
   }
-  return std::min(pos, size_);
+  // Failed: nothing more is read; every position reads as the fill byte.
+  view_ = ByteView(nullptr, 0, view_.fill());
+  start_ = pos;
 }
 
 Result<OpenedFile> OpenedFile::open(FileSystem& fs, const std::string& path, std::uint8_t fill,

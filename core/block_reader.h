@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -43,34 +44,48 @@ class BlockReader {
 };
 
 // Walks a file through a BlockReader, keeping the view it holds for as long as the
-// bytes wanted lie in it: the common case costs a comparison, not a call.
+// bytes wanted lie in it: the common case costs a comparison, not a call. A read that
+// fails ends the walk: the cursor hands out empty views from then on (positions in
+// them read as the fill byte) and failure() says why; a reader checks it once, after
+// its loop.
 class Cursor {
  public:
   explicit Cursor(BlockReader& reader) : reader_(reader), size_(reader.fileSize()) {}
 
   std::uint64_t size() const { return size_; }
+  const std::optional<IoError>& failure() const { return failure_; }
 
   // The bytes from `pos` to the end of the view held: at least the n of them that lie
   // in the file. Views handed out before are invalid after a call.
-  Result<ByteView> at(std::uint64_t pos, std::size_t n) {
+  ByteView at(std::uint64_t pos, std::size_t n) {
     const std::uint64_t want = pos + n < size_ ? pos + n : size_;
-    if (pos < start_ || want > start_ + view_.size()) {
-      auto fresh = reader_.view(pos, n);
-      if (!fresh) return fresh.error();
-      view_ = *fresh;
-      start_ = pos;
-    }
+    if (pos < start_ || want > start_ + view_.size()) refill(pos, n);
     return view_.sub(static_cast<std::size_t>(pos - start_), view_.size());
   }
 
-  // The first position from `pos` on whose byte is not `skipped`; the file's end at most.
-  Result<std::uint64_t> skip(std::uint64_t pos, std::uint8_t skipped);
+  // The first position from `pos` on whose byte is not `skipped`; the file's end at
+  // most (also after a failed read).
+  std::uint64_t skip(std::uint64_t pos, std::uint8_t skipped) {
+    while (pos < size_) {
+      ByteView bytes = at(pos, 1);
+      const std::size_t n = bytes.size();
+      if (n == 0) return size_;
+      std::size_t i = 0;
+      while (i < n && bytes[i] == skipped) ++i;
+      pos += i;
+      if (i < n) break;
+    }
+    return pos < size_ ? pos : size_;
+  }
 
  private:
+  void refill(std::uint64_t pos, std::size_t n);
+
   BlockReader& reader_;
   std::uint64_t size_;
   ByteView view_;
   std::uint64_t start_ = 0;
+  std::optional<IoError> failure_;
 };
 
 // Opens a file and reads it through a BlockReader; owns both.

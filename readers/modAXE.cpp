@@ -67,7 +67,8 @@ ReaderOutcome ReadAxeFile(const std::string& path, ReaderContext& ctx) {
     const std::size_t limit = std::min(kBlockSize - 1, block.size());
     std::size_t p = 0;
     while (p < limit) {
-      unsigned length = DigitsSkippingBlanks(block, p, kLengthWidth);
+      ByteView field = block.sub(p, kLengthWidth);
+      unsigned length = DigitsSkippingBlanks(field, 0, field.size());
       if (length < kLengthWidth) break;  // padding, or a length that would not move on
       ByteView record = block.sub(p, length);
       if (count == 0) {

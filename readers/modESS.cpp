@@ -36,29 +36,26 @@ ReaderOutcome ReadEssFile(const std::string& path, ReaderContext& ctx) {
   // One per cent of the file length, rounded half to even; never 0.
   const std::uint64_t perCent = std::max<std::uint64_t>(DivideRoundHalfEven(size, 100), 1);
 
-  auto pos = cursor.skip(0, ' ');
-  if (!pos) return FromIoError(pos.error());
+  std::uint64_t pos = cursor.skip(0, ' ');
   // Nothing but blanks, or a first record cut short: no call at all.
-  if (size - *pos < kRecordLength) {
+  if (size - pos < kRecordLength) {
     ctx.setProgress(0);
+    if (cursor.failure()) return FromIoError(*cursor.failure());
     return CallRange{};
   }
-  auto record = cursor.at(*pos, kRecordLength);
-  if (!record) return FromIoError(record.error());
-  unsigned earliestDate = DigitsSkippingBlanks(*record, kDateAt, kFieldWidth), latestDate = earliestDate;
-  unsigned earliestTime = DigitsSkippingBlanks(*record, kTimeAt, kFieldWidth), latestTime = earliestTime;
+  ByteView record = cursor.at(pos, kRecordLength);
+  unsigned earliestDate = DigitsSkippingBlanks(record, kDateAt, kFieldWidth), latestDate = earliestDate;
+  unsigned earliestTime = DigitsSkippingBlanks(record, kTimeAt, kFieldWidth), latestTime = earliestTime;
   std::uint64_t count = 1;
 
   for (;;) {
-    pos = cursor.skip(*pos + kRecordLength, '\n');
-    if (!pos) return FromIoError(pos.error());
+    pos = cursor.skip(pos + kRecordLength, '\n');
     // A trailing piece shorter than a record is not a call.
-    if (size - *pos < kRecordLength) break;
-    record = cursor.at(*pos, kRecordLength);
-    if (!record) return FromIoError(record.error());
-    unsigned d = DigitsSkippingBlanks(*record, kDateAt, kFieldWidth);
+    if (size - pos < kRecordLength) break;
+    record = cursor.at(pos, kRecordLength);
+    unsigned d = DigitsSkippingBlanks(record, kDateAt, kFieldWidth);
     if (d == 0) continue;
-    unsigned t = DigitsSkippingBlanks(*record, kTimeAt, kFieldWidth);
+    unsigned t = DigitsSkippingBlanks(record, kTimeAt, kFieldWidth);
     // Smallest and largest (date, time) in date-then-time order.
     if (d > latestDate) {
       latestDate = d;
@@ -73,13 +70,14 @@ ReaderOutcome ReadEssFile(const std::string& path, ReaderContext& ctx) {
     ++count;
     if (count % kProgressEvery == 0) {
       if (ctx.progress() < 100)
-        ctx.setProgress(static_cast<int>(std::min<std::uint64_t>((*pos + 1) / perCent, 100)));
+        ctx.setProgress(static_cast<int>(std::min<std::uint64_t>((pos + 1) / perCent, 100)));
       if (ctx.pollStop()) {
         ctx.setProgress(0);
         return Stopped{};
       }
     }
   }
+  if (cursor.failure()) return FromIoError(*cursor.failure());
   ctx.setProgress(0);
   return CallRange{EssStamp(earliestDate, earliestTime), EssStamp(latestDate, latestTime), count};
 }

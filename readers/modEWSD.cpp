@@ -34,12 +34,10 @@ struct RecordPlace {
 
 // Walks the items of the file through one large view at a time, reading only each
 // item's first byte and, for skip items and records, its second. A failed read ends
-// the walk; failure() then tells why.
+// the walk; the cursor then tells why.
 class ItemScanner {
  public:
   explicit ItemScanner(Cursor& cursor) : cursor_(cursor), size_(cursor.size()) {}
-
-  const std::optional<IoError>& failure() const { return failure_; }
 
   // The next call record at or after `pos`; `pos` moves past it. Nothing when the file
   // ends first, or at an item that would not move the search on.
@@ -161,14 +159,9 @@ class ItemScanner {
  private:
   // The bytes from `pos` on, at least two where the file has them.
   bool load(std::uint64_t pos) {
-    auto v = cursor_.at(pos, 2);
-    if (!v) {
-      failure_ = v.error();
-      return false;
-    }
-    view_ = *v;
+    view_ = cursor_.at(pos, 2);
     viewStart_ = pos;
-    return true;
+    return !cursor_.failure();
   }
   std::uint64_t viewEnd() const { return viewStart_ + view_.size(); }
 
@@ -176,18 +169,17 @@ class ItemScanner {
   std::uint64_t size_;
   ByteView view_;
   std::uint64_t viewStart_ = 0;
-  std::optional<IoError> failure_;
 };
 
 // Decodes the packages of one record; an unknown package gives up the file.
 Result<EwsdPackageWalk, ReadFailure> WalkRecord(Cursor& cursor, const RecordPlace& place, ReaderContext& ctx) {
-  auto v = cursor.at(place.offset, place.length + 1);
-  if (!v) return FromIoError(v.error());
+  ByteView v = cursor.at(place.offset, place.length + 1);
+  if (cursor.failure()) return FromIoError(*cursor.failure());
   // The record and the byte after it; a record ending with the file is followed by 0.
   std::array<std::uint8_t, 256> bytes{};
   bool cutShort = place.offset + place.length > cursor.size();
   std::size_t present = cutShort ? static_cast<std::size_t>(cursor.size() - place.offset) : place.length + 1;
-  for (std::size_t i = 0; i < present; ++i) bytes[i] = v->at(i);
+  for (std::size_t i = 0; i < present; ++i) bytes[i] = v.at(i);
 
   EwsdRecordBuffer record{ByteView(bytes.data(), present, kEwsdFill), place.length, cutShort, place.offset};
   auto walk = WalkEwsdPackages(record);
@@ -246,7 +238,7 @@ ReaderOutcome ReadEwsdFile(const std::string& path, ReaderContext& ctx) {
       if (!due) break;
     }
   }
-  if (scanner.failure()) return FromIoError(*scanner.failure());
+  if (cursor.failure()) return FromIoError(*cursor.failure());
 
   ctx.setProgress(0);
   if (count == 0) return CallRange{};

@@ -19,7 +19,16 @@ std::string TwoDigits(unsigned value);
 
 // The number in `width` characters from `pos`: its digits up to the first character
 // that is neither a digit nor a blank, blanks skipped; no digits reads 0.
-unsigned DigitsSkippingBlanks(const ByteView& bytes, std::size_t pos, std::size_t width);
+inline unsigned DigitsSkippingBlanks(const ByteView& bytes, std::size_t pos, std::size_t width) {
+  unsigned value = 0;
+  for (std::size_t i = pos; i < pos + width; ++i) {
+    std::uint8_t c = bytes[i];
+    if (c == ' ') continue;
+    if (c < '0' || c > '9') break;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  return value;
+}
 
 // The bar's per cent as position / divisor: tells when the position reaches the next
 // whole step, so the division is done only then. A divisor of 0 never moves the bar.

@@ -1,7 +1,6 @@
 #include "analysis/analysis_session.h"
 
-#include <tuple>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "core/switch_family.h"
 #include "core/texts.h"
@@ -12,23 +11,37 @@ namespace vellmark {
 AnalysisSession::AnalysisSession(FileSystem& files, ReaderTable readers, Clock clock)
     : files_(files), readers_(std::move(readers)), clock_(std::move(clock)) {}
 
+namespace {
+
+Warning WeakMatchWarning() {
+  return {WarningKind::WeakMatch, "the family was found only through bytes past the end of the file", std::nullopt};
+}
+
+}  // namespace
+
 bool AnalysisSession::AddFile(const std::string& path) {
-  int family = ProbeSwitchFamily(files_, path);
+  const ProbeResult probe = ProbeFile(files_, path);
   bool added = false;
-  if (family != kNotADataFile) {
+  if (probe.family != kNotADataFile) {
     auto status = files_.status(path);
     AnalyserEntry entry;
     entry.path = path;
-    entry.family = SwitchFamilyTable::text(family);
-    entry.icon = family;
+    entry.family = SwitchFamilyTable::text(probe.family);
+    entry.icon = probe.family;
     entry.start = entry.end = std::string(kWaitingStatus);
     entry.sizeBytes = status ? status->size : 0;
+    entry.weakMatch = probe.weak;
+    if (probe.weak) entry.warnings.push_back(WeakMatchWarning());
     list_.append(std::move(entry));
     list_.renumber();
     added = true;
   }
   resultsShown_ = false;
   return added;
+}
+
+void AnalysisSession::listChanged() {
+  if (marksCurrent_) MarkDuplicates();
 }
 
 std::vector<OfferOutcome> AnalysisSession::OfferFiles(const std::vector<std::string>& paths) {
@@ -39,6 +52,7 @@ std::vector<OfferOutcome> AnalysisSession::OfferFiles(const std::vector<std::str
     if (list_.contains(path)) outcomes.push_back(OfferOutcome::Refused);
     else outcomes.push_back(AddFile(path) ? OfferOutcome::Added : OfferOutcome::NotReadable);
   }
+  listChanged();
   return outcomes;
 }
 
@@ -53,6 +67,7 @@ void AnalysisSession::RemoveSelectedEntries() {
   }
   if (removed > 0) list_.renumber();
   if (list_.empty()) resultsShown_ = false;
+  if (removed > 0) listChanged();
 }
 
 void AnalysisSession::ClearEntries() {
@@ -66,6 +81,7 @@ void AnalysisSession::LoadEntries(std::vector<AnalyserEntry> entries) {
   list_.clear();
   for (auto& entry : entries) list_.append(std::move(entry));
   if (!list_.empty()) resultsShown_ = true;
+  marksCurrent_ = false;
 }
 
 void AnalysisSession::RequestStop() {
@@ -109,6 +125,7 @@ PassSummary AnalysisSession::RunAnalysis(bool reanalyseAll, PassObserver& observ
   summary.totals = formTotals();
   resultsShown_ = summary.totals.records > 0;
   analysing_ = false;
+  marksCurrent_ = true;
   summary.duplicatesFound = MarkDuplicates();
   return summary;
 }
@@ -133,16 +150,23 @@ void AnalysisSession::analyseEntry(std::size_t row, PassObserver& observer) {
   hooks.message = [&observer](const std::string& text, const std::string& caption) {
     observer.readerMessage(text, caption);
   };
-  ReaderContext context(files_, clock_, std::move(hooks));
+  ReaderContext context(files_, clock_, std::move(hooks), options_);
   ReaderOutcome outcome = observer.runRead(row, *read, context);
 
   list_.update(row, [&](AnalyserEntry& e) {
     e.failure.reset();
     e.writtenRecords.reset();
+    e.digests.reset();
+    e.verifiedRecords.reset();
+    e.warnings.clear();
+    if (e.weakMatch) e.warnings.push_back(WeakMatchWarning());
     if (auto* range = std::get_if<CallRange>(&outcome)) {
       e.start = range->start;
       e.end = range->end;
       e.records = range->records;
+      e.digests = range->digests;
+      e.verifiedRecords = range->verifiedRecords;
+      e.warnings.insert(e.warnings.end(), range->warnings.begin(), range->warnings.end());
     } else {
       e.start = e.end = std::string(std::holds_alternative<Stopped>(outcome) ? kWaitingStatus : kInvalidStatus);
       e.records = 0;
@@ -164,23 +188,28 @@ ListTotals AnalysisSession::formTotals() const {
 }
 
 bool AnalysisSession::MarkDuplicates() {
-  if (list_.size() <= 1) return false;
-  // An entry is a duplicate when an earlier one has the same records, end and start.
-  using Key = std::tuple<std::string, std::string, std::string>;
-  struct KeyHash {
-    std::size_t operator()(const Key& k) const {
-      std::hash<std::string> h;
-      return h(std::get<0>(k)) ^ (h(std::get<1>(k)) * 31) ^ (h(std::get<2>(k)) * 131);
-    }
-  };
-  std::unordered_set<Key, KeyHash> seen;
+  // The first row with each set of results, and with each content digest.
+  std::unordered_map<std::string, std::size_t> firstWithResults, firstWithContent;
   bool found = false;
   for (std::size_t row = 0; row < list_.size(); ++row) {
     const AnalyserEntry& e = list_.at(row);
-    if (!seen.emplace(e.recordsText(), e.end, e.start).second) {
-      found = true;
-      if (!e.duplicate) list_.update(row, [](AnalyserEntry& entry) { entry.duplicate = true; });
+    std::optional<std::size_t> duplicateOf, sameContentAs;
+    if (e.hasCallResults()) {
+      std::string results = e.recordsText();
+      results.append(1, '\0').append(e.end).append(1, '\0').append(e.start);
+      auto [at, fresh] = firstWithResults.emplace(std::move(results), row + 1);
+      if (!fresh) duplicateOf = at->second;
     }
+    if (e.digests) {
+      auto [at, fresh] = firstWithContent.emplace(e.digests->xxh3_128, row + 1);
+      if (!fresh) sameContentAs = at->second;
+    }
+    found = found || duplicateOf;
+    if (e.duplicateOf != duplicateOf || e.sameContentAs != sameContentAs)
+      list_.update(row, [&](AnalyserEntry& entry) {
+        entry.duplicateOf = duplicateOf;
+        entry.sameContentAs = sameContentAs;
+      });
   }
   return found;
 }

@@ -28,6 +28,9 @@ class AnalysisSession {
   FileSystem& files() { return files_; }
   const Clock& clock() const { return clock_; }
   const ReaderTable& readers() const { return readers_; }
+  // How the next passes read their files: digests, SHA-256, verify.
+  ReadOptions& options() { return options_; }
+  const ReadOptions& options() const { return options_; }
 
   // Probes the file and appends it with its family, size and waiting status; false
   // (nothing added) when the probe cannot read it. Turns ResultsShown off either way.
@@ -45,7 +48,9 @@ class AnalysisSession {
   PassSummary RunAnalysis(bool reanalyseAll, PassObserver& observer);
   // The rows a pass would read, in order.
   std::vector<std::size_t> RowsToRead(bool reanalyseAll) const;
-  // Marks every entry that repeats the results of an earlier one; true when any does.
+  // Marks every entry that repeats the call results of an earlier one, and every entry
+  // with the same bytes as an earlier one; true when any repeats results. Runs after
+  // every pass and, once a pass has run, after every change of the list.
   bool MarkDuplicates();
   // The Stop command: only acts while a pass runs. Safe from any thread.
   void RequestStop();
@@ -59,14 +64,17 @@ class AnalysisSession {
  private:
   void analyseEntry(std::size_t row, PassObserver& observer);
   ListTotals formTotals() const;
+  void listChanged();
 
   FileSystem& files_;
   ReaderTable readers_;
   Clock clock_;
   AnalyserList list_;
+  ReadOptions options_;
   bool analysing_ = false;
   std::atomic<bool> stopRequested_{false};
   bool resultsShown_ = false;
+  bool marksCurrent_ = false;  // rows read back from a report carry no marks until a pass
 };
 
 }  // namespace vellmark

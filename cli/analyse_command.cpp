@@ -20,6 +20,7 @@ struct AnalyseOptions {
   std::string report;      // -o: the text report to save
   std::string workbook;    // --xlsx: the spreadsheet to write
   bool force = false;      // replace existing files
+  ReadOptions read;        // --verify, --sha256
   int jobs = DefaultJobs();  // files read at once
   std::vector<std::string> paths;
 };
@@ -77,6 +78,10 @@ std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
       options.jobs = jobs;
     } else if (name == "--force" && !hasValue) {
       options.force = true;
+    } else if (name == "--verify" && !hasValue) {
+      options.read.verify = true;
+    } else if (name == "--sha256" && !hasValue) {
+      options.read.sha256 = true;
     } else {
       return "unknown option: " + arg;
     }
@@ -99,6 +104,7 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
     if (!out->empty() && RefuseToReplace(io.files, *out, options.force, "analyse", io.err)) return kExitFailures;
 
   AnalysisSession session(io.files, DefaultReaderTable(), options.year ? io.clock.withYear(*options.year) : io.clock);
+  session.options() = options.read;
 
   int status = kExitOk;
   std::vector<OfferOutcome> outcomes = session.OfferFiles(options.paths);

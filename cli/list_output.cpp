@@ -11,6 +11,14 @@ namespace vellmark::cli {
 
 namespace {
 
+// A number, or "" (CSV) or null (JSON) when there is none.
+template <typename T>
+std::string Number(const std::optional<T>& value, const char* none) {
+  return value ? std::to_string(*value) : none;
+}
+template <typename T>
+std::string JsonNumber(const std::optional<T>& value) { return Number(value, "null"); }
+
 // The totals as the status bar shows them; all empty when there are none.
 TotalsTexts Totals(const ListOutput& list) { return list.totals ? ShowTotals(*list.totals) : TotalsTexts{}; }
 
@@ -21,13 +29,26 @@ void PrintJson(const ListOutput& list, std::ostream& out) {
     out << (first ? "" : ",") << "{\"no\":" << JsonString(e.number) << ",\"path\":" << JsonString(e.path)
         << ",\"switch\":" << JsonString(e.family) << ",\"start\":" << JsonString(e.start)
         << ",\"end\":" << JsonString(e.end) << ",\"records\":" << JsonString(e.recordsText())
-        << ",\"size\":" << JsonString(e.sizeText()) << ",\"duplicate\":" << (e.duplicate ? "true" : "false");
+        << ",\"size\":" << JsonString(e.sizeText()) << ",\"duplicate\":" << (e.duplicate() ? "true" : "false");
     if (e.failure) {
       out << ",\"error\":" << JsonString(e.failure->reason) << ",\"error_kind\":\"" << FailureKindName(e.failure->kind)
-          << "\",\"error_offset\":";
-      if (e.failure->offset) out << *e.failure->offset;
-      else out << "null";
+          << "\",\"error_offset\":" << JsonNumber(e.failure->offset);
     }
+    out << ",\"duplicate_of\":" << JsonNumber(e.duplicateOf) << ",\"same_content_as\":" << JsonNumber(e.sameContentAs)
+        << ",\"digests\":";
+    if (e.digests) {
+      out << "{\"xxh3_128\":\"" << e.digests->xxh3_128 << "\"";
+      if (e.digests->sha256) out << ",\"sha256\":\"" << *e.digests->sha256 << "\"";
+      out << "}";
+    } else {
+      out << "null";
+    }
+    out << ",\"warnings\":[";
+    for (std::size_t i = 0; i < e.warnings.size(); ++i)
+      out << (i ? "," : "") << "{\"kind\":\"" << WarningKindName(e.warnings[i].kind)
+          << "\",\"text\":" << JsonString(e.warnings[i].text) << ",\"offset\":" << JsonNumber(e.warnings[i].offset) << "}";
+    out << "]";
+    if (list.session.options().verify) out << ",\"verified_records\":" << JsonNumber(e.verifiedRecords);
     out << "}";
     first = false;
   }
@@ -37,21 +58,37 @@ void PrintJson(const ListOutput& list, std::ostream& out) {
       << ",\"results_shown\":" << (list.session.resultsShown() ? "true" : "false") << "}\n";
 }
 
+// The kinds of an entry's warnings, joined by "; ".
+std::string WarningKinds(const AnalyserEntry& e) {
+  std::string kinds;
+  for (const auto& w : e.warnings) kinds += (kinds.empty() ? "" : "; ") + std::string(WarningKindName(w.kind));
+  return kinds;
+}
+
 void PrintCsv(const ListOutput& list, std::ostream& out) {
-  out << "no,path,switch,start,end,records,size,duplicate,error_kind,error\r\n";
+  const ReadOptions& options = list.session.options();
+  out << "no,path,switch,start,end,records,size,duplicate,error_kind,error,duplicate_of,same_content_as,xxh3_128"
+      << (options.sha256 ? ",sha256" : "") << ",warnings" << (options.verify ? ",verified_records" : "") << "\r\n";
   for (const auto& e : list.session.list().entries()) {
     for (int c : {1, 0, 2, 3, 4, 5, 6}) out << CsvField(e.column(c)) << ",";
-    out << (e.duplicate ? "yes" : "no") << "," << (e.failure ? FailureKindName(e.failure->kind) : "") << ","
-        << CsvField(e.failure ? e.failure->reason : "") << "\r\n";
+    out << (e.duplicate() ? "yes" : "no") << "," << (e.failure ? FailureKindName(e.failure->kind) : "") << ","
+        << CsvField(e.failure ? e.failure->reason : "") << "," << Number(e.duplicateOf, "") << ","
+        << Number(e.sameContentAs, "") << "," << (e.digests ? e.digests->xxh3_128 : "");
+    if (options.sha256) out << "," << (e.digests && e.digests->sha256 ? *e.digests->sha256 : "");
+    out << "," << WarningKinds(e);
+    if (options.verify) out << "," << Number(e.verifiedRecords, "");
+    out << "\r\n";
   }
 }
 
 std::string Note(const AnalyserEntry& e) {
-  std::string note = e.duplicate ? "duplicate" : "";
-  if (e.failure) {
-    if (!note.empty()) note += "; ";
-    note += std::string(FailureKindName(e.failure->kind)) + ": " + e.failure->reason;
-  }
+  std::vector<std::string> notes;
+  if (e.duplicateOf) notes.push_back("duplicate of " + std::to_string(*e.duplicateOf));
+  if (e.sameContentAs) notes.push_back("same content as " + std::to_string(*e.sameContentAs));
+  if (e.failure) notes.push_back(std::string(FailureKindName(e.failure->kind)) + ": " + e.failure->reason);
+  if (!e.warnings.empty()) notes.push_back(WarningKinds(e));
+  std::string note;
+  for (const auto& n : notes) note += (note.empty() ? "" : "; ") + n;
   return note;
 }
 

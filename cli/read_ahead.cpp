@@ -77,7 +77,7 @@ void ReadAhead::work() {
     hooks.message = [&job](const std::string& text, const std::string& caption) {
       job.messages.emplace_back(text, caption);
     };
-    ReaderContext context(session_.files(), session_.clock(), std::move(hooks));
+    ReaderContext context(session_.files(), session_.clock(), std::move(hooks), session_.options());
     job.outcome = job.read(context);
     {
       std::lock_guard<std::mutex> lock(shared_->mutex);

@@ -15,6 +15,18 @@ const char* FailureKindName(FailureKind kind) {
   return "";
 }
 
+const char* WarningKindName(WarningKind kind) {
+  switch (kind) {
+    case WarningKind::BadTime: return "bad_time";
+    case WarningKind::EndBeforeStart: return "end_before_start";
+    case WarningKind::EstimatedCount: return "estimated_count";
+    case WarningKind::StoppedEarly: return "stopped_early";
+    case WarningKind::TrailingBytes: return "trailing_bytes";
+    case WarningKind::WeakMatch: return "weak_match";
+  }
+  return "";
+}
+
 ReadFailure FromIoError(const IoError& error) {
   return {error.step == IoStep::Open ? FailureKind::Open : FailureKind::Read, error.reason, error.offset};
 }
@@ -23,6 +35,10 @@ void AnalyserEntry::setRecordsText(const std::string& text) {
   records = LeadingNumber(text);
   if (text == std::to_string(records)) writtenRecords.reset();
   else writtenRecords = text;
+}
+
+bool AnalyserEntry::hasCallResults() const {
+  return !failure && records > 0 && family != "Unknown" && start != kWaitingStatus && start != kInvalidStatus;
 }
 
 std::string AnalyserEntry::recordsText() const {

@@ -1,12 +1,16 @@
 #pragma once
 // One row of the analyser list: the file, its family, its call range and count, the
-// row's icon, duplicate mark and selection and, when its reader failed, why.
+// row's icon and selection, which earlier row it repeats, what its bytes hash to, what
+// to be wary of and, when its reader failed, why.
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "core/content_digest.h"
 #include "core/read_failure.h"
+#include "core/warning.h"
 
 namespace vellmark {
 
@@ -25,9 +29,21 @@ struct AnalyserEntry {
   std::string writtenSize;
 
   int icon = 0;          // index in the switch family table; 0 for no icon
-  bool duplicate = false;
   bool selected = false;
   std::optional<ReadFailure> failure;
+
+  // Row numbers (1-based) of the first earlier row with the same results, and with the
+  // same bytes; the list is red where the first is set.
+  std::optional<std::size_t> duplicateOf;
+  std::optional<std::size_t> sameContentAs;
+  std::optional<Digests> digests;               // of a file read to its end
+  std::vector<Warning> warnings;                // from the probe and the last read
+  bool weakMatch = false;                       // the probe passed only through bytes past the end
+  std::optional<std::uint64_t> verifiedRecords; // from a read in verify mode
+
+  bool duplicate() const { return duplicateOf.has_value(); }
+  // Whether the row holds calls a reader found: what duplicates compare.
+  bool hasCallResults() const;
 
   // Takes a Records text as a report gives it: the count is the number it begins with.
   void setRecordsText(const std::string& text);

@@ -21,6 +21,13 @@ Result<ByteView> BlockReader::view(std::uint64_t offset, std::size_t n) {
     return ByteView(buffer_.data() + at, length_ - at, fill_);
   }
   if (offset >= size_) return ByteView(nullptr, 0, fill_);
+  const std::uint64_t wanted = offset;
+  if (digest_) {
+    digest_->wait();  // the buffer is about to change
+    // Read from where the digest stands when that is only a little before.
+    const std::uint64_t frontier = digest_->frontier();
+    if (frontier < offset && offset - frontier + n <= buffer_.size()) offset = frontier;
+  }
 
   // Keep the part of the buffer that is still wanted, read the rest after it.
   std::size_t kept = 0;
@@ -43,7 +50,9 @@ Result<ByteView> BlockReader::view(std::uint64_t offset, std::size_t n) {
     length_ = 0;
     return IoError{IoStep::Read, 0, "the file became shorter while it was read", offset + length_};
   }
-  return ByteView(buffer_.data(), length_, fill_);
+  if (digest_) digest_->take(start_, buffer_.data(), length_, beside_);
+  const std::size_t at = static_cast<std::size_t>(wanted - start_);
+  return ByteView(buffer_.data() + at, length_ - at, fill_);
 }
 
 void Cursor::refill(std::uint64_t pos, std::size_t n) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/byte_view.h"
+#include "core/content_digest.h"
 #include "core/file_system.h"
 
 namespace vellmark {
@@ -34,6 +35,14 @@ class BlockReader {
   // handed out before is invalid after a call.
   Result<ByteView> view(std::uint64_t offset, std::size_t n);
 
+  // Hands every byte read on to `digest` in file order, hashed beside the reader's own
+  // work when `beside` is set. A small gap before a read is read too, so the digest
+  // need not wait for the end of the file to fill it.
+  void digestInto(ContentDigest* digest, bool beside) {
+    digest_ = digest;
+    beside_ = beside;
+  }
+
  private:
   InputFile& file_;
   std::uint8_t fill_;
@@ -41,6 +50,8 @@ class BlockReader {
   std::vector<std::uint8_t> buffer_;
   std::uint64_t start_ = 0;   // file offset of buffer_[0]
   std::size_t length_ = 0;    // valid bytes in buffer_
+  ContentDigest* digest_ = nullptr;
+  bool beside_ = false;
 };
 
 // Walks a file through a BlockReader, keeping the view it holds for as long as the

@@ -42,18 +42,18 @@ std::string AxeStamp(const ByteView& record, int k) {
 }
 
 ReaderOutcome ReadAxeFile(const std::string& path, ReaderContext& ctx) {
-  auto opened = OpenedFile::open(ctx.files(), path, 0);
+  auto opened = ctx.open(path, 0);
   if (!opened) return FromIoError(opened.error());
-  const std::uint64_t size = opened->size();
+  const std::uint64_t size = (*opened)->fileSize();
   // Only a file of whole blocks has a last block that gives the end stamp.
   const std::uint64_t lastWholeBlock = size % kBlockSize == 0 ? size / kBlockSize : 0;
 
-  std::uint64_t count = 0;
+  CallRange range;
+  std::uint64_t& count = range.records;
   int k = 1;
-  std::string first, last;
   std::uint64_t i = 0;
   for (std::uint64_t offset = 0; offset < size; offset += kBlockSize) {
-    auto view = opened->reader().view(offset, kBlockSize);
+    auto view = (*opened)->view(offset, kBlockSize);
     if (!view) return FromIoError(view.error());
     // A final partial block holds only the bytes the file has.
     ByteView block = view->sub(0, static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size - offset)));
@@ -73,18 +73,20 @@ ReaderOutcome ReadAxeFile(const std::string& path, ReaderContext& ctx) {
       ByteView record = block.sub(p, length);
       if (count == 0) {
         k = AxeLayoutShift(record);
-        first = AxeStamp(record, k);
+        range.start = AxeStamp(record, k);
+        range.startOffset = offset + p;
       }
       if (lastBlock) {
         if (HasFullNumber(record)) k = 0;
         lastRecord = record;
         lastK = k;
         any = true;
+        range.endOffset = offset + p;
       }
       ++count;
       p += length;
     }
-    if (any) last = AxeStamp(lastRecord, lastK);
+    if (any) range.end = AxeStamp(lastRecord, lastK);
 
     // blocks = size / 2048, so i * 100 / blocks = i * 204800 / size.
     if (ctx.progress() < 100) {
@@ -92,9 +94,14 @@ ReaderOutcome ReadAxeFile(const std::string& path, ReaderContext& ctx) {
       if (value <= 100) ctx.setProgress(static_cast<int>(value));
     }
   }
+  if (ctx.options().verify) range.verifiedRecords = count;  // every record is walked already
+  if (size % kBlockSize != 0)
+    range.warnings.push_back({WarningKind::TrailingBytes,
+                              ByteCount(size % kBlockSize) + " after the last whole block, so the last call is not read",
+                              size / kBlockSize * kBlockSize});
   ctx.setProgress(100);
   ctx.setProgress(0);
-  return CallRange{first, last, count};
+  return range;
 }
 
 }  // namespace vellmark

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 
 #include "core/block_reader.h"
 #include "readers/reader_toolkit.h"
@@ -18,12 +19,23 @@ constexpr std::size_t kKindOffset = 27;
 std::string Left(const std::string& s, std::size_t n) { return s.substr(0, n); }
 std::string Right(const std::string& s, std::size_t n) { return n >= s.size() ? s : s.substr(s.size() - n); }
 
-}  // namespace
-
-std::string CdotDateText(const std::string& path, int currentYear) {
+// The part of the name before its first ".": "KOL1140226" of ".../KOL1140226.DAT".
+std::string NameBase(const std::string& path) {
   auto slash = path.find_last_of("/\\");
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string base = name.substr(0, name.find('.'));
+  return name.substr(0, name.find('.'));
+}
+
+}  // namespace
+
+bool CdotNameHasDate(const std::string& path) {
+  std::string base = NameBase(path);
+  std::string part = Right(base, base.size() == 10 ? 6 : 4);
+  return part.find_first_of("0123456789") != std::string::npos;
+}
+
+std::string CdotDateText(const std::string& path, int currentYear) {
+  std::string base = NameBase(path);
   if (base.size() == 10) {
     std::string ddmmyy = Right(base, 6);
     return "20" + ddmmyy.substr(4, 2) + "-" + ddmmyy.substr(2, 2) + "-" + ddmmyy.substr(0, 2);
@@ -38,9 +50,9 @@ std::string CdotDateText(const std::string& path, int currentYear) {
 ReaderOutcome ReadCdotFile(const std::string& path, ReaderContext& ctx) {
   std::string date = CdotDateText(path, ctx.currentYear());
 
-  auto opened = OpenedFile::open(ctx.files(), path, 0);
+  auto opened = ctx.open(path, 0);
   if (!opened) return FromIoError(opened.error());
-  const std::uint64_t size = opened->size();
+  const std::uint64_t size = (*opened)->fileSize();
   // The bar follows the 1-based position of the next read divided by a hundredth of
   // the file.
   PercentSteps steps(std::max<std::uint64_t>(size / 100, 1));
@@ -48,19 +60,28 @@ ReaderOutcome ReadCdotFile(const std::string& path, ReaderContext& ctx) {
     if (steps.due(position)) ctx.setProgress(static_cast<int>(std::min<std::uint64_t>(steps.value(position), 100)));
   };
 
-  std::uint64_t count = 0;
+  const bool verify = ctx.options().verify;
+  CallRange range{Stamp(date, "00:00:00"), Stamp(date, "23:59:59")};
+  std::uint64_t verified = 0;
+  std::optional<std::uint64_t> endMarkAt;
   std::uint64_t offset = 0;  // of the next read
   bool done = false;
   while (!done) {
-    auto view = opened->reader().view(offset, kReadSize);
+    auto view = (*opened)->view(offset, kReadSize);
     if (!view) return FromIoError(view.error());
     std::size_t at = 0;
     // The view holds every file byte of the read at `offset`; bytes past the end of
-    // the file read as 0. Walk on inside it while whole reads fit.
+    // the file read as 0. Walk on inside it while whole reads fit; in verify mode, on
+    // past the end mark to the end of the file.
     do {
-      ++count;
-      bool shortRead = size - (offset + at) < kReadSize;
-      if (view->at(at + kKindOffset) > 2) {
+      const bool shortRead = size - (offset + at) < kReadSize;
+      const bool call = view->at(at + kKindOffset) <= 2;
+      verified += call && size - (offset + at) >= kRecordSize;
+      if (!endMarkAt) {
+        ++range.records;
+        if (!call) endMarkAt = offset + at;
+      }
+      if (endMarkAt && !verify) {
         done = true;
         break;
       }
@@ -74,8 +95,17 @@ ReaderOutcome ReadCdotFile(const std::string& path, ReaderContext& ctx) {
     offset += at;
   }
 
+  if (verify) range.verifiedRecords = verified;
+  if (endMarkAt && *endMarkAt + kRecordSize < size)
+    range.warnings.push_back({WarningKind::StoppedEarly,
+                              "an end mark leaves " + ByteCount(size - *endMarkAt - kRecordSize) + " after it",
+                              *endMarkAt + kRecordSize});
+  if (!endMarkAt && size % kRecordSize != 0)
+    range.warnings.push_back({WarningKind::TrailingBytes, ByteCount(size % kRecordSize) + " after the last whole record",
+                              size / kRecordSize * kRecordSize});
+  if (!CdotNameHasDate(path))
+    range.warnings.push_back({WarningKind::WeakMatch, "the file name holds no date", std::nullopt});
   ctx.setProgress(100);
-  CallRange range{Stamp(date, "00:00:00"), Stamp(date, "23:59:59"), count};
   ctx.setProgress(0);
   return range;
 }

@@ -19,6 +19,9 @@ namespace vellmark {
 
 [[nodiscard]] ReaderOutcome ReadCdotFile(const std::string& path, ReaderContext& ctx);
 
+// Whether the part of the name that gives the date holds a digit at all.
+bool CdotNameHasDate(const std::string& path);
+
 // The date text the file's name gives ("2023-11-05" for ABCD051123.dat). Both "/" and
 // "\" separate folders; a name without "." is its own base. Odd names give odd
 // texts, never an error.

@@ -55,39 +55,48 @@ std::string RecordHexText(const ByteView& record, std::size_t firstOffset, std::
 }
 
 ReaderOutcome ReadE10bFile(const std::string& path, ReaderContext& ctx) {
-  auto opened = OpenedFile::open(ctx.files(), path, 0);
+  auto opened = ctx.open(path, 0);
   if (!opened) return FromIoError(opened.error());
-  const std::uint64_t blocks = opened->size() / kBlockSize;
+  const std::uint64_t size = (*opened)->fileSize();
+  const std::uint64_t blocks = size / kBlockSize;
   std::uint64_t step = DivideRoundHalfEven(blocks, 100);
   if (step == 0) step = 1;
   const int year = ctx.currentYear();
+  const bool verify = ctx.options().verify;
 
-  std::uint64_t count = 0;
+  CallRange range;
   unsigned previous = 0;
-  std::string firstStamp;
+  std::uint64_t verified = 0;
+  std::optional<std::uint64_t> brokenAt;
   // The last accepted slot is kept as bytes; its stamp is built once, at the end.
   std::array<std::uint8_t, kSlotSize> lastRecord{};
 
   for (std::uint64_t b = 0; b < blocks; ++b) {
-    auto block = opened->reader().view(b * kBlockSize, kBlockSize);
+    auto block = (*opened)->view(b * kBlockSize, kBlockSize);
     if (!block) return FromIoError(block.error());
     ByteView lastInBlock;
-    bool chainBroken = false;
     for (std::size_t s = 0; s < kSlotsPerBlock; ++s) {
       ByteView record = block->sub(s * kSlotSize, kSlotSize);
       unsigned seq = E10bSequenceNumber(record);
       if (seq == 0) continue;  // empty slot: neither counts nor breaks the chain
-      if (count > 0 && seq != previous + 1 && seq != 1) {
-        chainBroken = true;  // an older run of tickets: the file's records end here
-        break;
+      ++verified;
+      if (brokenAt) continue;  // verify mode reads on past the break
+      if (range.records > 0 && seq != previous + 1 && seq != 1) {
+        brokenAt = b * kBlockSize + s * kSlotSize;  // an older run of tickets: the records end here
+        if (!verify) break;
+        continue;
       }
-      if (++count == 1) firstStamp = E10bStamp(record, year);
+      if (++range.records == 1) {
+        range.start = E10bStamp(record, year);
+        range.startOffset = b * kBlockSize + s * kSlotSize;
+      }
       previous = seq;
       lastInBlock = record;
+      range.endOffset = b * kBlockSize + s * kSlotSize;
     }
     if (lastInBlock.size() == kSlotSize)
       for (std::size_t i = 0; i < kSlotSize; ++i) lastRecord[i] = lastInBlock[i];
-    if (chainBroken) break;
+    if (brokenAt && !verify) break;
 
     if (ctx.progress() < 100) ctx.setProgress(static_cast<int>(std::min<std::uint64_t>(b / step, 100)));
     if (ctx.pollStop()) {
@@ -96,11 +105,19 @@ ReaderOutcome ReadE10bFile(const std::string& path, ReaderContext& ctx) {
     }
   }
 
-  std::string lastStamp;
-  if (count > 0) lastStamp = E10bStamp(ByteView(lastRecord.data(), lastRecord.size()), year);
+  if (range.records > 0) range.end = E10bStamp(ByteView(lastRecord.data(), lastRecord.size()), year);
+  if (verify) range.verifiedRecords = verified;
+  if (brokenAt)
+    range.warnings.push_back({WarningKind::StoppedEarly,
+                              "the sequence numbers break here; the " + ByteCount(size - *brokenAt) +
+                                  " from here on are not counted",
+                              brokenAt});
+  if (size % kBlockSize != 0)
+    range.warnings.push_back(
+        {WarningKind::TrailingBytes, ByteCount(size % kBlockSize) + " after the last whole block", blocks * kBlockSize});
   ctx.setProgress(100);
   ctx.setProgress(0);
-  return CallRange{firstStamp, lastStamp, count};
+  return range;
 }
 
 }  // namespace vellmark

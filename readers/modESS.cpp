@@ -29,9 +29,9 @@ std::string EssStamp(unsigned date, unsigned time) {
 }  // namespace
 
 ReaderOutcome ReadEssFile(const std::string& path, ReaderContext& ctx) {
-  auto opened = OpenedFile::open(ctx.files(), path, 0);
+  auto opened = ctx.open(path, 0);
   if (!opened) return FromIoError(opened.error());
-  Cursor cursor(opened->reader());
+  Cursor cursor(**opened);
   const std::uint64_t size = cursor.size();
   // One per cent of the file length, rounded half to even; never 0.
   const std::uint64_t perCent = std::max<std::uint64_t>(DivideRoundHalfEven(size, 100), 1);
@@ -41,17 +41,29 @@ ReaderOutcome ReadEssFile(const std::string& path, ReaderContext& ctx) {
   if (size - pos < kRecordLength) {
     ctx.setProgress(0);
     if (cursor.failure()) return FromIoError(*cursor.failure());
-    return CallRange{};
+    CallRange none;
+    if (pos < size)
+      none.warnings.push_back({WarningKind::TrailingBytes, ByteCount(size - pos) + " after the last whole record", pos});
+    return none;
   }
   ByteView record = cursor.at(pos, kRecordLength);
   unsigned earliestDate = DigitsSkippingBlanks(record, kDateAt, kFieldWidth), latestDate = earliestDate;
   unsigned earliestTime = DigitsSkippingBlanks(record, kTimeAt, kFieldWidth), latestTime = earliestTime;
-  std::uint64_t count = 1;
+  CallRange range;
+  range.startOffset = range.endOffset = pos;
+  std::uint64_t& count = range.records;
+  count = 1;
+  std::uint64_t dated = earliestDate != 0;
 
   for (;;) {
     pos = cursor.skip(pos + kRecordLength, '\n');
     // A trailing piece shorter than a record is not a call.
-    if (size - pos < kRecordLength) break;
+    if (size - pos < kRecordLength) {
+      if (pos < size)
+        range.warnings.push_back(
+            {WarningKind::TrailingBytes, ByteCount(size - pos) + " after the last whole record", pos});
+      break;
+    }
     record = cursor.at(pos, kRecordLength);
     unsigned d = DigitsSkippingBlanks(record, kDateAt, kFieldWidth);
     if (d == 0) continue;
@@ -60,14 +72,23 @@ ReaderOutcome ReadEssFile(const std::string& path, ReaderContext& ctx) {
     if (d > latestDate) {
       latestDate = d;
       latestTime = t;
+      range.endOffset = pos;
     }
     if (d < earliestDate) {
       earliestDate = d;
       earliestTime = t;
+      range.startOffset = pos;
     }
-    if (d == latestDate && t > latestTime) latestTime = t;
-    if (d == earliestDate && t < earliestTime) earliestTime = t;
+    if (d == latestDate && t > latestTime) {
+      latestTime = t;
+      range.endOffset = pos;
+    }
+    if (d == earliestDate && t < earliestTime) {
+      earliestTime = t;
+      range.startOffset = pos;
+    }
     ++count;
+    ++dated;
     if (count % kProgressEvery == 0) {
       if (ctx.progress() < 100)
         ctx.setProgress(static_cast<int>(std::min<std::uint64_t>((pos + 1) / perCent, 100)));
@@ -79,7 +100,10 @@ ReaderOutcome ReadEssFile(const std::string& path, ReaderContext& ctx) {
   }
   if (cursor.failure()) return FromIoError(*cursor.failure());
   ctx.setProgress(0);
-  return CallRange{EssStamp(earliestDate, earliestTime), EssStamp(latestDate, latestTime), count};
+  range.start = EssStamp(earliestDate, earliestTime);
+  range.end = EssStamp(latestDate, latestTime);
+  if (ctx.options().verify) range.verifiedRecords = dated;  // the first record counts even undated
+  return range;
 }
 
 }  // namespace vellmark

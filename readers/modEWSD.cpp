@@ -196,9 +196,9 @@ Result<EwsdPackageWalk, ReadFailure> WalkRecord(Cursor& cursor, const RecordPlac
 }  // namespace
 
 ReaderOutcome ReadEwsdFile(const std::string& path, ReaderContext& ctx) {
-  auto opened = OpenedFile::open(ctx.files(), path, kEwsdFill);
+  auto opened = ctx.open(path, kEwsdFill);
   if (!opened) return FromIoError(opened.error());
-  Cursor cursor(opened->reader());
+  Cursor cursor(**opened);
   const std::uint64_t size = cursor.size();
   // Files under 100 bytes have no steps: the bar stays put.
   PercentSteps steps(size / kBarMaximum);
@@ -218,13 +218,14 @@ ReaderOutcome ReadEwsdFile(const std::string& path, ReaderContext& ctx) {
     return false;
   };
 
-  std::string start;
+  CallRange range;
   RecordPlace last;
   // The first record is decoded; the others are only counted, the last one kept.
   if (auto first = scanner.FindNextEwsdRecord(position)) {
     auto walk = WalkRecord(cursor, *first, ctx);
     if (!walk) return walk.error();
-    start = walk->text();
+    range.start = walk->text();
+    range.startOffset = first->offset;
     count = 1;
     last = *first;
     bool due = steps.due(position + 1);
@@ -241,10 +242,23 @@ ReaderOutcome ReadEwsdFile(const std::string& path, ReaderContext& ctx) {
   if (cursor.failure()) return FromIoError(*cursor.failure());
 
   ctx.setProgress(0);
-  if (count == 0) return CallRange{};
+  range.records = count;
+  if (ctx.options().verify) range.verifiedRecords = count;  // every record is walked already
+  if (position + 1 < size)
+    range.warnings.push_back({WarningKind::StoppedEarly,
+                              "an item that does not move on leaves " + ByteCount(size - position) + " unread",
+                              position});
+  else if (position + 1 == size)
+    range.warnings.push_back({WarningKind::TrailingBytes, "1 byte after the last whole item", position});
+  if (count > 0 && last.offset + last.length > size)
+    range.warnings.push_back({WarningKind::TrailingBytes, "the last record is cut short by the end of the file",
+                              last.offset});
+  if (count == 0) return range;
   auto end = WalkRecord(cursor, last, ctx);
   if (!end) return end.error();
-  return CallRange{start, end->text(), count};
+  range.end = end->text();
+  range.endOffset = last.offset;
+  return range;
 }
 
 }  // namespace vellmark

@@ -4,6 +4,8 @@
 
 #include "readers/reader_toolkit.h"
 
+#include <algorithm>
+
 namespace vellmark {
 
 namespace {
@@ -52,28 +54,52 @@ OcbLayout OcbLayoutOf(FileSystem& files, const std::string& path, OcbLayout prev
   return layout ? *layout : previous;
 }
 
-Result<std::uint64_t> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& header, ReaderContext& ctx) {
+Result<OcbScan> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& header, ReaderContext& ctx) {
   ctx.setProgress(0);
-  std::uint64_t n = 0;
+  OcbScan scan;
+  const bool verify = ctx.options().verify;
   for (;;) {
-    std::uint64_t start = BlockStart(layout, n);
+    const std::uint64_t start = BlockStart(layout, scan.blocks);
     // A header cut before the end of its day field is no block: its half mark
     // followed by filler would read as a day.
-    if (start + 8 > file.fileSize()) break;
-    auto block = file.view(start, 8);
+    if (start + 8 > file.fileSize()) {
+      if (start < file.fileSize()) scan.trailingAt = start;
+      break;
+    }
+    auto block = file.view(start, kOcbBlockLength);
     if (!block) return block.error();
     unsigned day = static_cast<unsigned>(block->bcd(6, 2));
-    if (n == 0) {
+    if (scan.blocks == 0) {
       header.year = static_cast<unsigned>(block->bcd(5, 1));
       header.day = day;
     }
-    if (day == 0 || day == 4040) break;
-    ++n;
-    std::uint64_t percent = 100 * n / kProgressBlocks;
+    if (day == 0 || day == 4040) {
+      scan.endMarkAt = start;
+      break;
+    }
+    // Only slots wholly in the file hold calls; a full block ends with one.
+    const std::uint64_t inFile = std::min<std::uint64_t>(block->size(), file.fileSize() - start);
+    auto isCall = [&](int k) { return kOcbSlotsOffset + kOcbSlotLength * (k + 1) <= inFile && IsOcbCall(block->sub(kOcbSlotsOffset + kOcbSlotLength * k, kOcbSlotLength)); };
+    if (!scan.notFullAt && !isCall(kOcbSlotsPerBlock - 1)) scan.notFullAt = start;
+    if (inFile < kOcbBlockLength && !scan.trailingAt) scan.trailingAt = start;
+    if (verify)
+      for (int k = 0; k < kOcbSlotsPerBlock; ++k) scan.calls += isCall(k);
+    ++scan.blocks;
+    std::uint64_t percent = 100 * scan.blocks / kProgressBlocks;
     if (percent <= 100) ctx.setProgress(static_cast<int>(percent));
   }
   ctx.setProgress(100);
-  return n;
+  return scan;
+}
+
+bool IsOcbCall(const ByteView& slot) {
+  // The digit field holds some digits and some filler.
+  int fillers = 0;
+  for (std::size_t i = 18; i < 27; ++i) {
+    std::uint8_t b = slot[i];
+    fillers += ((b >> 4) == 0xF) + ((b & 0x0F) == 0xF);
+  }
+  return fillers > 0 && fillers < 18;
 }
 
 std::string OcbDayToDate(unsigned day, const OcbHeader& header) {
@@ -99,42 +125,54 @@ OcbRecord DecodeOcbRecord(const ByteView& slot, const OcbHeader& header, bool in
   record.date = OcbDayToDate(static_cast<unsigned>(slot.bcd(3, 2)), header);
   std::string hex = slot.hex(5, 3);
   record.time = hex.substr(0, 2) + ":" + hex.substr(2, 2) + ":" + hex.substr(4, 2);
-  // Valid: the digit field holds some digits and some filler.
-  int fillers = 0;
-  for (std::size_t i = 18; i < 27; ++i) {
-    std::uint8_t b = slot[i];
-    fillers += ((b >> 4) == 0xF) + ((b & 0x0F) == 0xF);
-  }
-  record.valid = inFile && fillers > 0 && fillers < 18;
+  record.valid = inFile && IsOcbCall(slot);
   return record;
 }
 
 ReaderOutcome ReadOcbFile(const std::string& path, OcbLayout& carried, ReaderContext& ctx) {
-  auto opened = OpenedFile::open(ctx.files(), path, kOcbFill);
+  auto opened = ctx.open(path, kOcbFill);
   if (!opened) return FromIoError(opened.error());
-  BlockReader& file = opened->reader();
+  BlockReader& file = **opened;
 
   auto layout = ProbeOcbLayout(file, carried);
   if (!layout) return FromIoError(layout.error());
   carried = *layout;
   OcbHeader header;
-  auto blocks = CountOcbBlocks(file, *layout, header, ctx);
-  if (!blocks) return FromIoError(blocks.error());
-  if (*blocks == 0) {
+  auto scan = CountOcbBlocks(file, *layout, header, ctx);
+  if (!scan) return FromIoError(scan.error());
+  const std::uint64_t blocks = scan->blocks;
+  CallRange range;
+  if (ctx.options().verify) range.verifiedRecords = scan->calls;
+  if (scan->endMarkAt && *scan->endMarkAt + kOcbBlockLength + layout->padding < file.fileSize()) {
+    const std::uint64_t after = *scan->endMarkAt + kOcbBlockLength + layout->padding;
+    range.warnings.push_back({WarningKind::StoppedEarly,
+                              "the end mark leaves " + ByteCount(file.fileSize() - after) + " after it", after});
+  }
+  if (scan->trailingAt)
+    range.warnings.push_back({WarningKind::TrailingBytes,
+                              ByteCount(file.fileSize() - *scan->trailingAt) + " after the last whole block",
+                              scan->trailingAt});
+  if (blocks == 0) {
     // The first block already ends the data: no records.
     ctx.setProgress(0);
-    return CallRange{};
+    return range;
   }
+  if (scan->notFullAt && *scan->notFullAt < BlockStart(*layout, blocks - 1))
+    range.warnings.push_back({WarningKind::EstimatedCount,
+                              "a block before the last is not full, though the count takes each as 48 records",
+                              scan->notFullAt});
 
-  auto first = ReadSlot(file, layout->base + kOcbSlotsOffset, header);
+  range.startOffset = layout->base + kOcbSlotsOffset;
+  auto first = ReadSlot(file, *range.startOffset, header);
   if (!first) return FromIoError(first.error());
 
   // The last block is searched from its end for the last valid slot.
-  std::uint64_t last = BlockStart(*layout, *blocks - 1) + kOcbSlotsOffset;
+  std::uint64_t last = BlockStart(*layout, blocks - 1) + kOcbSlotsOffset;
   int lastSlots = 0;
   OcbRecord end;
   for (int k = kOcbSlotsPerBlock - 1; k >= 0; --k) {
-    auto record = ReadSlot(file, last + kOcbSlotLength * static_cast<std::uint64_t>(k), header);
+    range.endOffset = last + kOcbSlotLength * static_cast<std::uint64_t>(k);
+    auto record = ReadSlot(file, *range.endOffset, header);
     if (!record) return FromIoError(record.error());
     if (record->valid) {
       lastSlots = k + 1;
@@ -143,17 +181,19 @@ ReaderOutcome ReadOcbFile(const std::string& path, OcbLayout& carried, ReaderCon
     }
   }
 
-  std::uint64_t count = (*blocks - 1) * kOcbSlotsPerBlock + static_cast<std::uint64_t>(lastSlots);
+  range.records = (blocks - 1) * kOcbSlotsPerBlock + static_cast<std::uint64_t>(lastSlots);
   ctx.setProgress(0);
-  if (count == 0) return CallRange{};
+  if (range.records == 0) return range;
   if (lastSlots == 0) {
     // An empty last block: the block before it is full, its last slot is the end.
-    std::uint64_t previousBlock = BlockStart(*layout, *blocks - 2) + kOcbSlotsOffset;
-    auto record = ReadSlot(file, previousBlock + kOcbSlotLength * (kOcbSlotsPerBlock - 1), header);
+    range.endOffset = BlockStart(*layout, blocks - 2) + kOcbSlotsOffset + kOcbSlotLength * (kOcbSlotsPerBlock - 1);
+    auto record = ReadSlot(file, *range.endOffset, header);
     if (!record) return FromIoError(record.error());
     end = *record;
   }
-  return CallRange{RecordText(*first), RecordText(end), count};
+  range.start = RecordText(*first);
+  range.end = RecordText(end);
+  return range;
 }
 
 }  // namespace vellmark

@@ -27,6 +27,7 @@
 // FF, the format's own filler; a slot not wholly inside the file is not valid.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/block_reader.h"
@@ -69,9 +70,21 @@ Result<OcbLayout> ProbeOcbLayout(BlockReader& file, OcbLayout previous);
 // The same for the file at `path`; `previous` when it cannot be read.
 OcbLayout OcbLayoutOf(FileSystem& files, const std::string& path, OcbLayout previous);
 
+// What the walk over the block headers found.
+struct OcbScan {
+  std::uint64_t blocks = 0;                   // before the end mark or the end of the file
+  std::optional<std::uint64_t> endMarkAt;     // the block whose day field ended the walk
+  std::optional<std::uint64_t> notFullAt;     // the first block whose last slot holds no call
+  std::optional<std::uint64_t> trailingAt;    // where a block the file cuts short begins
+  std::uint64_t calls = 0;                    // slots holding calls, counted in verify mode
+};
+
 // Counts the blocks before the one whose day field is 0 or 4040 (or the end of the
 // file), takes the first block's header and drives the progress bar.
-Result<std::uint64_t> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& header, ReaderContext& ctx);
+Result<OcbScan> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& header, ReaderContext& ctx);
+
+// A slot holds a call when its digit field holds some digits and some F filler.
+bool IsOcbCall(const ByteView& slot);
 
 // Decodes the 42-byte slot at the start of `slot`. `inFile` says whether the whole
 // slot lies inside the file; a slot that does not is never valid.

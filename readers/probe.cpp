@@ -63,9 +63,9 @@ bool LooksLikeAxe(const ByteView& head) {
 
 }  // namespace
 
-int ProbeHead(const unsigned char* data, std::size_t size) {
+int ProbeHead(const unsigned char* data, std::size_t size, unsigned char fill) {
   if (size == 0) return kFamilyUnknown;
-  ByteView head(data, size, 0);
+  ByteView head(data, size, fill);
   if (LooksLikeE10b(head)) return kFamilyE10b;
   if (LooksLikeEwsd(head)) return kFamilyEwsd;
   if (LooksLike5ess(head)) return kFamily5ess;
@@ -75,18 +75,21 @@ int ProbeHead(const unsigned char* data, std::size_t size) {
   return kFamilyUnknown;
 }
 
-int ProbeSwitchFamily(FileSystem& files, const std::string& path) {
+ProbeResult ProbeFile(FileSystem& files, const std::string& path) {
   // Only regular files: a FIFO or a device must not even be opened.
   auto status = files.status(path);
-  if (!status || !status->exists || !status->regular) return kNotADataFile;
+  if (!status || !status->exists || !status->regular) return {};
   auto file = files.openRead(path);
-  if (!file) return kNotADataFile;
+  if (!file) return {};
   std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>((*file)->size(), kProbeHeadSize));
   std::vector<unsigned char> head(want);
   auto got = (*file)->readAt(0, head.data(), want);
-  if (!got) return kNotADataFile;
+  if (!got) return {};
   head.resize(*got);
-  return ProbeHead(head.data(), head.size());
+  const int family = ProbeHead(head.data(), head.size());
+  return {family, family != kFamilyUnknown && ProbeHead(head.data(), head.size(), 0xFF) != family};
 }
+
+int ProbeSwitchFamily(FileSystem& files, const std::string& path) { return ProbeFile(files, path).family; }
 
 }  // namespace vellmark

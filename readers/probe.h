@@ -11,9 +11,17 @@ namespace vellmark {
 // path is not a regular file that can be read. Reads at most the first 10243 bytes.
 int ProbeSwitchFamily(FileSystem& files, const std::string& path);
 
+// The family, and whether its test passed only through bytes past the end of a short
+// file (they read as 0; read as anything else, the test would fail).
+struct ProbeResult {
+  int family = 0;
+  bool weak = false;
+};
+ProbeResult ProbeFile(FileSystem& files, const std::string& path);
+
 // The same tests on a file's first bytes (all of them when the file is shorter than
-// kProbeHeadSize); bytes past them read as 0.
-int ProbeHead(const unsigned char* head, std::size_t size);
+// kProbeHeadSize); bytes past them read as `fill`.
+int ProbeHead(const unsigned char* head, std::size_t size, unsigned char fill = 0);
 
 inline constexpr std::size_t kProbeHeadSize = 10243;
 

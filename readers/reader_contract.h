@@ -3,20 +3,38 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
+#include "core/block_reader.h"
 #include "core/clock.h"
+#include "core/content_digest.h"
 #include "core/file_system.h"
 #include "core/read_failure.h"
+#include "core/warning.h"
 
 namespace vellmark {
+
+// How the files of a pass are read.
+struct ReadOptions {
+  bool digests = true;  // the XXH3-128 of every file read to its end
+  bool sha256 = false;  // and its SHA-256
+  bool verify = false;  // walk every record for an exact count
+};
 
 // What a reader found: the first and last call as the list shows them, and the count.
 struct CallRange {
   std::string start;
   std::string end;
   std::uint64_t records = 0;
+  // Where the records the start and end come from lie; none for a date from the name.
+  std::optional<std::uint64_t> startOffset = std::nullopt, endOffset = std::nullopt;
+  std::vector<Warning> warnings = {};
+  std::optional<std::uint64_t> verifiedRecords = std::nullopt;  // in verify mode
+  std::optional<Digests> digests = std::nullopt;                // of the whole file
 };
 
 // The user stopped the read at one of its stop points.
@@ -32,11 +50,19 @@ class ReaderContext {
     std::function<bool()> pollStop;                         // true: stop now
     std::function<void(const std::string&, const std::string&)> message;  // text, caption
   };
-  ReaderContext(FileSystem& files, const Clock& clock, Hooks hooks)
-      : files_(files), clock_(clock), hooks_(std::move(hooks)) {}
+  ReaderContext(FileSystem& files, const Clock& clock, Hooks hooks, ReadOptions options = {})
+      : files_(files), clock_(clock), hooks_(std::move(hooks)), options_(options) {}
 
   FileSystem& files() { return files_; }
+  const ReadOptions& options() const { return options_; }
   int currentYear() const { return clock_.currentYear(); }
+
+  // Opens the file to read, `fill` reading past its end. The context keeps it open
+  // until the read is done; the first file opened feeds the content digest.
+  Result<BlockReader*> open(const std::string& path, std::uint8_t fill);
+  // After a read: reads what the reader left unread and gives the file's digests;
+  // none when they were not asked for or a read fails.
+  std::optional<Digests> finishDigests();
 
   // The progress bar, 0 to 100. Like the bar itself, it refuses values out of range.
   int progress() const { return progress_; }
@@ -60,7 +86,10 @@ class ReaderContext {
   FileSystem& files_;
   const Clock& clock_;
   Hooks hooks_;
+  ReadOptions options_;
   int progress_ = 0;
+  std::vector<std::unique_ptr<OpenedFile>> opened_;
+  std::unique_ptr<ContentDigest> digest_;
 };
 
 // A reader: reads the file at `path`.

@@ -8,6 +8,7 @@
 #include "readers/modESS.h"
 #include "readers/modEWSD.h"
 #include "readers/modOCB.h"
+#include "readers/reader_toolkit.h"
 
 namespace vellmark {
 
@@ -26,6 +27,10 @@ ReaderOutcome Guarded(const ReadCall& read, ReaderContext& context) {
     outcome = ReadFailure{FailureKind::Internal, "unexpected failure while reading", std::nullopt};
   }
   if (std::holds_alternative<ReadFailure>(outcome)) context.setProgress(0);
+  if (auto* range = std::get_if<CallRange>(&outcome)) {
+    CheckTimes(*range);
+    range->digests = context.finishDigests();
+  }
   return outcome;
 }
 

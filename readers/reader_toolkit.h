@@ -8,11 +8,24 @@
 #include <string_view>
 
 #include "core/byte_view.h"
+#include "core/warning.h"
 
 namespace vellmark {
 
 // A call time as the list shows it: the date, three blanks, the time.
 std::string Stamp(std::string_view date, std::string_view time);
+
+// True when the stamp is a real date and clock time: "YYYY-MM-DD   hh:mm:ss" with a
+// month of the year, a day of the month and a time of the day.
+bool IsRealStamp(std::string_view stamp);
+
+// Warnings about the times a reader found: a start or end that is no real date and
+// time (bad_time, at the record it came from), or an end before the start.
+struct CallRange;
+void CheckTimes(CallRange& range);
+
+// "n bytes" in a warning's text.
+std::string ByteCount(std::uint64_t n);
 
 // The last two decimal digits of a number: 7 -> "07", 123 -> "23".
 std::string TwoDigits(unsigned value);

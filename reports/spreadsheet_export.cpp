@@ -22,9 +22,14 @@ namespace vellmark {
 
 namespace {
 
-constexpr std::array<std::string_view, 7> kHeadings = {"Binary File", "No", "Switch", "Start Time",
-                                                       "End Time", "Records", "Size"};
-constexpr std::array<double, 7> kColumnWidths = {20, 6, 8, 15, 15, 10, 10};
+// The list's seven columns, then what stands beside them: which row a duplicate
+// repeats, which row has the same bytes, the warnings, the count a verify found.
+constexpr int kColumns = 11;
+constexpr int kWarningsColumn = 9;
+constexpr std::array<std::string_view, kColumns> kHeadings = {
+    "Binary File", "No", "Switch", "Start Time", "End Time", "Records", "Size",
+    "Duplicate of", "Same content as", "Warnings", "Verified records"};
+constexpr std::array<double, kColumns> kColumnWidths = {20, 6, 8, 15, 15, 10, 10, 12, 14, 30, 14};
 constexpr int kAlignedRows = 500;
 constexpr std::size_t kMaxCellCharacters = 32767;   // the most a cell holds
 
@@ -123,6 +128,21 @@ class Workbook {
 
 IoError XlsxError(lxw_error e) { return IoError{IoStep::Write, 0, lxw_strerror(e)}; }
 
+// The columns after the list's own.
+std::string BesideText(const AnalyserEntry& e, int col) {
+  auto number = [](const auto& value) { return value ? std::to_string(*value) : std::string(); };
+  switch (col) {
+    case 7: return number(e.duplicateOf);
+    case 8: return number(e.sameContentAs);
+    case kWarningsColumn: {
+      std::string kinds;
+      for (const auto& w : e.warnings) kinds += (kinds.empty() ? "" : "; ") + std::string(WarningKindName(w.kind));
+      return kinds;
+    }
+    default: return number(e.verifiedRecords);
+  }
+}
+
 // The formatting of cell (row, col), both from 0, for n entries.
 unsigned CellStyle(std::size_t row, int col, std::size_t n, bool duplicate) {
   unsigned style = 0;
@@ -132,7 +152,8 @@ unsigned CellStyle(std::size_t row, int col, std::size_t n, bool duplicate) {
   if (row == 0) style |= kBold | kFill;
   if (row > n) style |= kBold;
   if (data && duplicate) style |= kRed | (col == 0 ? kBold : 0u);
-  if (row < kAlignedRows && col >= 1) style |= (col <= 4 || row == 0) ? kCentre : kRight;
+  if (row < kAlignedRows && col >= 1 && (col != kWarningsColumn || row == 0))
+    style |= (col <= 4 || row == 0) ? kCentre : kRight;
   if (row > n + 2) style &= (kCentre | kRight);
   return style;
 }
@@ -164,15 +185,15 @@ Status BuildWorkbook(const AnalyserList& list, const std::optional<ListTotals>& 
   const std::size_t lastRow = std::max<std::size_t>(n + 2, kAlignedRows - 1);
   for (std::size_t row = 0; row <= lastRow; ++row) {
     const AnalyserEntry* entry = row >= 1 && row <= n ? &list.at(row - 1) : nullptr;
-    for (int col = 0; col < 7; ++col) {
-      unsigned style = CellStyle(row, col, n, entry && entry->duplicate);
+    for (int col = 0; col < kColumns; ++col) {
+      unsigned style = CellStyle(row, col, n, entry && entry->duplicate());
       std::string value;
       bool plain = true;
       if (row == 0) {
         for (char ch : kHeadings[col]) value += static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
       } else if (entry) {
-        value = col == 0 ? FileNamePart(entry->path) : entry->column(col);
-        plain = col == 0;
+        value = col == 0 ? FileNamePart(entry->path) : col < 7 ? entry->column(col) : BesideText(*entry, col);
+        plain = col == 0 || (col >= 7 && col != kWarningsColumn);
       } else if (row == n + 2) {
         if (col == 0) value = "TOTAL";
         if (col == 1) value = shown.files;
@@ -184,7 +205,7 @@ Status BuildWorkbook(const AnalyserList& list, const std::optional<ListTotals>& 
   }
   for (std::size_t row : {n + 1, n + 2})
     worksheet_set_row(sheet, static_cast<lxw_row_t>(row), LXW_DEF_ROW_HEIGHT, book.format(kBold));
-  for (int col = 0; col < 7; ++col)
+  for (int col = 0; col < kColumns; ++col)
     worksheet_set_column(sheet, static_cast<lxw_col_t>(col), static_cast<lxw_col_t>(col), kColumnWidths[col], nullptr);
 
   if (lxw_error e = book.close(); e != LXW_NO_ERROR) return XlsxError(e);

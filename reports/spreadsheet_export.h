@@ -13,6 +13,8 @@
 // Thin black grid on rows 1 to n+1; B..E centred and F..G right-aligned on rows 1 to
 // 500, headings centred; widths 20, 6, 8, 15, 15, 10, 10; font size 8 on rows 1 to
 // n+3, columns A to G.
+// Beside the list, columns H to K: the row a duplicate repeats, the row with the same
+// bytes, the warnings' kinds and the verified count.
 // A plain value that looks like a decimal number becomes a number, as typed input
 // would; an empty text leaves its cell blank.
 

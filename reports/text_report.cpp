@@ -16,24 +16,29 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kHeaderLines = 5;   // title, empty line, rule, heading, rule
 constexpr std::size_t kCells = 7;
 
-// A line break inside a text would split its row in two and lose the entry on reading.
-std::string WithoutLineBreaks(std::string_view text) {
-  std::string s(text);
-  for (char& c : s)
-    if (c == '\r' || c == '\n') c = '?';
+// A text as a cell holds it: a line break would split its row in two and lose the
+// entry on reading, so it becomes "?"; a "|" is written "\|" so it splits no cell.
+std::string CellText(std::string_view text) {
+  std::string s;
+  s.reserve(text.size());
+  for (char c : text) {
+    if (c == '|') s += '\\';
+    s += c == '\r' || c == '\n' ? '?' : c;
+  }
   return s;
 }
 
+// Texts wider than their column are written whole: the row grows, nothing is lost.
 std::string RightAligned(std::string_view text, std::size_t width) {
-  std::string padded(width, ' ');
-  padded += WithoutLineBreaks(text);
-  return std::string(LastCharacters(padded, width));
+  std::string cell = CellText(text);
+  const std::size_t n = CharacterCount(cell);
+  return n >= width ? cell : std::string(width - n, ' ') + cell;
 }
 
 std::string LeftAligned(std::string_view text, std::size_t width) {
-  std::string padded = WithoutLineBreaks(text);
-  padded.append(width, ' ');
-  return std::string(FirstCharacters(padded, width));
+  std::string cell = CellText(text);
+  const std::size_t n = CharacterCount(cell);
+  return n >= width ? cell : cell + std::string(width - n, ' ');
 }
 
 // p blanks on each side, p = (21 - n) / 2 rounded half to even, at least 0.
@@ -46,7 +51,7 @@ std::string Centred(std::string_view text) {
     if (twice % 2 == 1 && p % 2 == 1) ++p;  // a half goes to the even neighbour
   }
   std::string blanks(p, ' ');
-  return blanks + WithoutLineBreaks(text) + blanks;
+  return blanks + CellText(text) + blanks;
 }
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -100,14 +105,26 @@ class ReportParser {
     return !rejected_;
   }
 
+  // A bar after "\" is part of a text; the others cut the row into cells.
+  static std::size_t NextBar(std::string_view text, std::size_t from) {
+    for (std::size_t bar = text.find('|', from); bar != std::string_view::npos; bar = text.find('|', bar + 1))
+      if (bar == 0 || text[bar - 1] != '\\') return bar;
+    return std::string_view::npos;
+  }
+
+  static std::string Unescaped(std::string_view cell) {
+    std::string s(cell);
+    for (std::size_t at = s.find("\\|"); at != std::string::npos; at = s.find("\\|", at + 1)) s.erase(at, 1);
+    return s;
+  }
+
   void row(std::string_view text) {
-    std::string_view cells[kCells];
+    std::string cells[kCells];
     std::size_t piece = 0;
     std::size_t from = 0;
-    for (;;) {
-      std::size_t bar = text.find('|', from);
+    for (std::size_t bar = text.find('|');; bar = NextBar(text, from)) {
       std::string_view part = text.substr(from, bar == std::string_view::npos ? std::string_view::npos : bar - from);
-      if (piece >= 1 && piece <= kCells) cells[piece - 1] = TrimBlanks(part);
+      if (piece >= 1 && piece <= kCells) cells[piece - 1] = Unescaped(TrimBlanks(part));
       ++piece;
       if (bar == std::string_view::npos || piece > kCells) break;
       from = bar + 1;
@@ -120,7 +137,7 @@ class ReportParser {
     entry.family = cells[2];
     entry.start = cells[3];
     entry.end = cells[4];
-    entry.setRecordsText(std::string(cells[5]));
+    entry.setRecordsText(cells[5]);
     entry.writtenSize = cells[6];
     entry.icon = FamilyIconIndex(entry.family);
     entries_.push_back(std::move(entry));

@@ -11,16 +11,17 @@
 //   rows     "| " cells joined by " | " " | "; one per entry, in list order
 //   last     rule
 //
-// Row cells, widths counted in characters:
-//   No          right-aligned in 3, longer texts lose their leading characters
-//   BINARY FILE left-aligned in 50, longer paths are cut
+// Row cells, widths counted in characters; a longer text is written whole and the row
+// grows, so nothing is lost:
+//   No          right-aligned in 3
+//   BINARY FILE left-aligned in 50
 //   SWITCH      right-aligned in 10
-//   START TIME  centred: p blanks each side, p = (21 - n) / 2 half to even, never cut
+//   START TIME  centred: p blanks each side, p = (21 - n) / 2 half to even
 //   END TIME    centred the same way
 //   RECORDS     right-aligned in 10
 //   SIZE        right-aligned in 10
 // With nominal widths a row is 148 characters with "|" at 0, 6, 59, 72, 96, 120,
-// 133 and 146.
+// 133 and 146. A line break in a text is written "?", a "|" as "\|".
 
 #include <ctime>
 #include <optional>

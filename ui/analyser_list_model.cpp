@@ -1,6 +1,8 @@
 #include "ui/analyser_list_model.h"
 
+#include <QApplication>
 #include <QColor>
+#include <QStyle>
 #include <QFont>
 
 #include "ui/icons.h"
@@ -59,20 +61,27 @@ QVariant AnalyserListModel::data(const QModelIndex& index, int role) const {
         QIcon icon = FamilyIcon(entry.icon);
         if (!icon.isNull()) return icon;
       }
+      if (column == No && !entry.warnings.empty()) return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
       return {};
     case Qt::ForegroundRole:
-      if (entry.duplicate) return kDuplicateColour;
+      if (entry.duplicate()) return kDuplicateColour;
       return {};
     case Qt::FontRole:
-      if (entry.duplicate && column == BinaryFile) {
+      if (entry.duplicate() && column == BinaryFile) {
         QFont bold;
         bold.setBold(true);
         return bold;
       }
       return {};
-    case Qt::ToolTipRole:
+    case Qt::ToolTipRole: {
       if (entry.failure) return QString::fromStdString(entry.failure->reason);
-      return {};
+      QStringList lines;
+      if (entry.duplicateOf) lines << QStringLiteral("Duplicate of No. %1").arg(*entry.duplicateOf);
+      if (entry.sameContentAs) lines << QStringLiteral("Same content as No. %1").arg(*entry.sameContentAs);
+      for (const auto& w : entry.warnings) lines << QString::fromStdString(w.text);
+      if (lines.isEmpty()) return {};
+      return lines.join('\n');
+    }
     default:
       return {};
   }

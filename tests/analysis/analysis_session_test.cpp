@@ -223,18 +223,58 @@ TEST_F(Session, CommandsDuringAPassAreIgnored) {
   EXPECT_EQ(readers.offered, std::vector<OfferOutcome>{OfferOutcome::Ignored});
 }
 
-TEST_F(Session, DuplicatesMarkEveryLaterEntryWithTheSameResults) {
-  const std::tuple<const char*, const char*, std::uint64_t> rows[] = {
-      {"a", "b", 5}, {"a", "b", 6}, {"a", "b", 5}, {"a", "c", 5}, {"a", "b", 5}};
-  for (auto [start, end, records] : rows) {
-    AnalyserEntry e = Entry("x", "X", start, records);
-    e.end = end;
-    session.list().append(e);
-  }
-  EXPECT_TRUE(session.MarkDuplicates());
-  std::vector<bool> marks;
-  for (const auto& e : session.list().entries()) marks.push_back(e.duplicate);
-  EXPECT_EQ(marks, (std::vector<bool>{false, false, true, false, true}));
+// Only rows with call results take part; each duplicate names the first row it repeats;
+// the marks follow the list as it is now. Equal bytes are found whatever the results.
+TEST_F(Session, DuplicatesAreRowsWithTheSameCallsAndContentIdentityTheSameBytes) {
+  TempDir dir;
+  const Bytes cdot = testdata::CdotSamples().front().bytes;
+  AnalysisSession real;  // the real readers
+  std::filesystem::create_directory(dir.file("copy"));
+  const std::vector<std::string> paths = {
+      dir.write("KOL1140226.DAT", cdot), dir.write("copy/KOL1140226.DAT", cdot),  // same results, same bytes
+      dir.write("KOL1150226.DAT", cdot),                                           // renamed: another date
+      dir.write("a", std::string(64, 'z')), dir.write("b", std::string(64, 'y'))};  // Unknown, Unknown
+  real.OfferFiles(paths);
+  PassSummary summary = real.RunAnalysis(false, observer);
+  EXPECT_TRUE(summary.duplicatesFound);
+  auto marks = [&] {
+    std::vector<std::string> m;
+    for (const auto& e : real.list().entries())
+      m.push_back((e.duplicateOf ? std::to_string(*e.duplicateOf) : "-") + "/" +
+                  (e.sameContentAs ? std::to_string(*e.sameContentAs) : "-"));
+    return m;
+  };
+  EXPECT_EQ(marks(), (std::vector<std::string>{"-/-", "1/1", "-/1", "-/-", "-/-"}));
+  EXPECT_EQ(real.list().at(0).digests->xxh3_128.size(), 32u);
+  EXPECT_FALSE(real.list().at(3).digests);  // "Unknown": never read
+
+  // Removing the first row moves the marks to the rows as they are numbered now.
+  real.list().setSelected(0, true);
+  real.RemoveSelectedEntries();
+  EXPECT_EQ(marks(), (std::vector<std::string>{"-/-", "-/1", "-/-", "-/-"}));
+
+  // Rows whose read failed, or that a Stop left waiting, repeat nothing.
+  session.list().append(Entry("bad1", "BAD"));
+  session.list().append(Entry("bad2", "BAD"));
+  session.list().append(Entry("w1", "STOP"));
+  session.list().append(Entry("w2", "POLL"));
+  session.list().append(Entry("w3", "POLL"));
+  summary = analyse();
+  EXPECT_FALSE(summary.duplicatesFound);
+  for (const auto& e : session.list().entries()) EXPECT_FALSE(e.duplicate()) << e.path;
+  // A row whose results change loses its mark at the next pass.
+  session.ClearEntries();
+  session.list().append(Entry("o1", "OK"));
+  session.list().append(Entry("o2", "OK"));
+  EXPECT_TRUE(analyse().duplicatesFound);
+  EXPECT_EQ(session.list().at(1).duplicateOf, 1u);
+  session.list().update(1, [](AnalyserEntry& e) { e.family = "POLL"; });
+  EXPECT_FALSE(analyse(true).duplicatesFound);
+  EXPECT_FALSE(session.list().at(1).duplicate());
+  // Rows read back from a report carry no marks until the next pass.
+  session.LoadEntries({Entry("r1", "OK", "s", 3), Entry("r2", "OK", "s", 3)});
+  session.RemoveSelectedEntries();
+  EXPECT_FALSE(session.list().at(1).duplicate());
 }
 
 }  // namespace

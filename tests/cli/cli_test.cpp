@@ -154,7 +154,7 @@ TEST_F(CliFailures, AnalyseEndsWithOneForEveryFailureItReports) {
     CliRun failed = Cli({"analyse", "--jobs", jobs, "--format", "json", cdot}, faulty);
     EXPECT_EQ(failed.status, kExitFailures) << jobs;
     EXPECT_EQ(failed.err, "failed: " + cdot + ": read: Input/output error\n") << jobs;
-    EXPECT_TRUE(Has(failed.out, "\"error\":\"Input/output error\",\"error_kind\":\"read\",\"error_offset\":0}"))
+    EXPECT_TRUE(Has(failed.out, "\"error\":\"Input/output error\",\"error_kind\":\"read\",\"error_offset\":0,"))
         << failed.out;
   }
   faulty.clear();

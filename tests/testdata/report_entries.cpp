@@ -13,7 +13,7 @@ AnalyserEntry MakeEntry(const EntryTexts& t) {
   e.end = t.end;
   e.setRecordsText(t.records);
   e.writtenSize = t.size;
-  e.duplicate = t.duplicate;
+  if (t.duplicate) e.duplicateOf = 1;
   e.icon = FamilyIconIndex(t.family);
   return e;
 }

@@ -121,7 +121,7 @@ void AnalyserListModelTest::duplicatesAreRedWithABoldRowText() {
   entry.path = "/d/b";
   list.append(entry);
   QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
-  list.update(1, [](AnalyserEntry& e) { e.duplicate = true; });
+  list.update(1, [](AnalyserEntry& e) { e.duplicateOf = 1; });
   QCOMPARE(changes.size(), 1);
   QCOMPARE(changes[0][0].toModelIndex(), model.index(1, 0));
   QCOMPARE(changes[0][1].toModelIndex(), model.index(1, 6));

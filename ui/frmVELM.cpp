@@ -171,6 +171,14 @@ void frmVELM::buildMenus() {
   edit->addAction(action("menRemove", "&Remove Files", &frmVELM::removeFiles));
   edit->addAction(action("menClear", "&Clear", &frmVELM::clearList));
 
+  QMenu* tools = menuBar()->addMenu("&Tools");
+  tools->setObjectName("menTools");
+  tools->addAction(action("menVerify", "&Verify Counts", &frmVELM::verifyCounts));
+  QAction* sha256 = tools->addAction("Also &SHA-256 Digests");
+  sha256->setObjectName("menSha256");
+  sha256->setCheckable(true);
+  connect(sha256, &QAction::toggled, this, [this](bool on) { session_.options().sha256 = on; });
+
   QMenu* help = menuBar()->addMenu("&Help");
   help->setObjectName("menHelp");
   help->addAction(action("menManual", "User &Manual", &frmVELM::userManual));
@@ -378,6 +386,13 @@ void frmVELM::saveReport() {
 void frmVELM::analyse() { runPass(false); }
 
 void frmVELM::reanalyse() { runPass(true); }
+
+void frmVELM::verifyCounts() {
+  if (session_.analysing()) return;
+  session_.options().verify = true;
+  runPass(true);
+  session_.options().verify = false;
+}
 
 void frmVELM::stop() { session_.RequestStop(); }
 

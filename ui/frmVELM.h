@@ -78,6 +78,8 @@ class frmVELM : public QMainWindow, private PassObserver {
   void saveReport();
   void analyse();
   void reanalyse();
+  // Re Analyse with every record walked, for exact counts.
+  void verifyCounts();
   void stop();
   void exitProgram();
   void addFiles();

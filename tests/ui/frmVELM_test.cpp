@@ -201,7 +201,7 @@ void FrmVelmTest::startsWithTitleMenusToolbarAndPanels() {
     QVERIFY(a->shortcut().isEmpty());
   }
   const QStringList titles = {"&File", "&Edit", "&Help"};
-  QCOMPARE(window_->menuBar()->actions().size(), 3);
+  QCOMPARE(window_->menuBar()->actions().size(), 4);
   for (int i = 0; i < 3; ++i) QCOMPARE(window_->menuBar()->actions()[i]->text(), titles[i]);
 
   const QStringList hints = {"Add Files to Analyser", "Remove Selected Files From Analyser",

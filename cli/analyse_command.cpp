@@ -101,9 +101,15 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
   AnalysisSession session(io.files, DefaultReaderTable(), options.year ? io.clock.withYear(*options.year) : io.clock);
 
   int status = kExitOk;
-  std::vector<OfferOutcome> outcomes = session.OfferFiles(options.paths);
+  // An archive stands for its members: the outcomes are per entry path.
+  std::vector<std::string> paths;
+  std::vector<OfferOutcome> outcomes;
+  for (Offer& offer : session.OfferEntries(options.paths)) {
+    paths.push_back(std::move(offer.path));
+    outcomes.push_back(offer.outcome);
+  }
   // The refusal: its sentence, an empty line, then one refused path per line.
-  if (std::string message = RefusedFilesMessage(options.paths, outcomes); !message.empty()) {
+  if (std::string message = RefusedFilesMessage(paths, outcomes); !message.empty()) {
     std::size_t from = 0;
     for (std::size_t nl; (nl = message.find('\n', from)) != std::string::npos; from = nl + 1)
       io.err << EscapeForLine(message.substr(from, nl - from)) << "\n";
@@ -111,7 +117,7 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
   }
   for (std::size_t i = 0; i < outcomes.size(); ++i) {
     if (outcomes[i] == OfferOutcome::NotReadable) {
-      io.err << "skipped: cannot be read: " << EscapeForLine(options.paths[i]) << "\n";
+      io.err << "skipped: cannot be read: " << EscapeForLine(paths[i]) << "\n";
       status = kExitFailures;
     }
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "core/archive_names.h"
 #include "core/block_reader.h"
 #include "readers/reader_toolkit.h"
 
@@ -21,8 +22,8 @@ std::string Right(const std::string& s, std::size_t n) { return n >= s.size() ? 
 }  // namespace
 
 std::string CdotDateText(const std::string& path, int currentYear) {
-  auto slash = path.find_last_of("/\\");
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  // A member's own name, without a compression ending: day.zip#dir/CD1502.DAT.gz -> CD1502.DAT.
+  std::string name = EntryFileName(path);
   std::string base = name.substr(0, name.find('.'));
   if (base.size() == 10) {
     std::string ddmmyy = Right(base, 6);

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "core/archive_names.h"
 #include "core/byte_view.h"
 #include "core/switch_family.h"
 #include "readers/reader_toolkit.h"
@@ -75,18 +76,25 @@ int ProbeHead(const unsigned char* data, std::size_t size) {
   return kFamilyUnknown;
 }
 
-int ProbeSwitchFamily(FileSystem& files, const std::string& path) {
+ProbeOutcome ProbeFile(FileSystem& files, const std::string& path) {
   // Only regular files: a FIFO or a device must not even be opened.
   auto status = files.status(path);
-  if (!status || !status->exists || !status->regular) return kNotADataFile;
+  if (!status) return {kNotADataFile, status.error()};
+  if (!status->exists || !status->regular) return {};
+  if (auto member = SplitMemberPath(path); member && status->packedSize &&
+                                           ContainerKindOf(member->member) == ContainerKind::Archive)
+    return {kFamilyUnknown, std::nullopt};
   auto file = files.openRead(path);
-  if (!file) return kNotADataFile;
-  std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>((*file)->size(), kProbeHeadSize));
+  if (!file) return {kNotADataFile, file.error()};
+  const std::optional<std::uint64_t> size = (*file)->sizeIfKnown();
+  std::size_t want = size ? static_cast<std::size_t>(std::min<std::uint64_t>(*size, kProbeHeadSize)) : kProbeHeadSize;
   std::vector<unsigned char> head(want);
   auto got = (*file)->readAt(0, head.data(), want);
-  if (!got) return kNotADataFile;
+  if (!got) return {kNotADataFile, got.error()};
   head.resize(*got);
-  return ProbeHead(head.data(), head.size());
+  return {ProbeHead(head.data(), head.size()), std::nullopt};
 }
+
+int ProbeSwitchFamily(FileSystem& files, const std::string& path) { return ProbeFile(files, path).family; }
 
 }  // namespace vellmark

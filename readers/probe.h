@@ -1,11 +1,22 @@
 #pragma once
 // The switch family probe: classifies a data file by fixed positions in its head.
 
+#include <optional>
 #include <string>
 
 #include "core/file_system.h"
 
 namespace vellmark {
+
+// A probe's answer with, when it is 0, why the head could not be read.
+struct ProbeOutcome {
+  int family = 0;
+  std::optional<IoError> failure;
+};
+
+// As ProbeSwitchFamily. An archive member that is an archive itself (one level of
+// archives is read, no deeper) is "Unknown" whatever its bytes.
+ProbeOutcome ProbeFile(FileSystem& files, const std::string& path);
 
 // The family's index in the switch family table: 1 to 6 or 8 ("Unknown"); 0 when the
 // path is not a regular file that can be read. Reads at most the first 10243 bytes.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace vellmark {
 
@@ -132,6 +133,11 @@ Result<std::optional<MemberHeader>> ArchiveReader::next() {
     return *broken_;
   }
   ++position_;
+  block_ = nullptr;
+  blockLeft_ = 0;
+  gap_ = 0;
+  dataOffset_ = 0;
+  ended_ = false;
   MemberHeader header;
   const char* name = archive_entry_pathname(entry);
   if (!name) name = archive_entry_pathname_utf8(entry);
@@ -146,9 +152,32 @@ Result<std::optional<MemberHeader>> ArchiveReader::next() {
 Result<std::size_t> ArchiveReader::read(std::uint8_t* buffer, std::size_t n) {
   if (broken_) return *broken_;
   if (!started_ || position_ == 0) return std::size_t{0};
-  const la_ssize_t r = archive_read_data(archive_, buffer, n);
-  if (r < 0) return failure();
-  return static_cast<std::size_t>(r);
+  // Block by block, so the bytes unpacked before a damaged or cut place are kept.
+  while (blockLeft_ == 0 && gap_ == 0 && !ended_) {
+    const void* block = nullptr;
+    std::size_t size = 0;
+    la_int64_t offset = 0;
+    const int r = archive_read_data_block(archive_, &block, &size, &offset);
+    if (r == ARCHIVE_EOF) ended_ = true;
+    else if (r != ARCHIVE_OK && r != ARCHIVE_WARN) return failure();
+    // The holes of a sparse member read as zeros.
+    if (offset > 0 && static_cast<std::uint64_t>(offset) > dataOffset_) gap_ = static_cast<std::uint64_t>(offset) - dataOffset_;
+    block_ = static_cast<const std::uint8_t*>(block);
+    blockLeft_ = ended_ ? 0 : size;
+  }
+  std::size_t m = 0;
+  if (gap_ > 0) {
+    m = static_cast<std::size_t>(std::min<std::uint64_t>(n, gap_));
+    std::memset(buffer, 0, m);
+    gap_ -= m;
+  } else {
+    m = std::min(n, blockLeft_);
+    if (m > 0) std::memcpy(buffer, block_, m);
+    block_ += m;
+    blockLeft_ -= m;
+  }
+  dataOffset_ += m;
+  return m;
 }
 
 }  // namespace vellmark

@@ -65,6 +65,12 @@ class ArchiveReader {
   bool started_ = false;
   std::uint64_t raw_ = 0;
   std::size_t position_ = 0;
+  // The current member's data: the block being handed out, a hole before it.
+  const std::uint8_t* block_ = nullptr;
+  std::size_t blockLeft_ = 0;
+  std::uint64_t gap_ = 0;
+  std::uint64_t dataOffset_ = 0;
+  bool ended_ = false;
 };
 
 }  // namespace vellmark

@@ -9,7 +9,7 @@
 namespace vellmark {
 
 AnalysisSession::AnalysisSession(FileSystem& files, ReaderTable readers, Clock clock)
-    : files_(files), readers_(std::move(readers)), clock_(std::move(clock)) {}
+    : archives_(files), readers_(std::move(readers)), clock_(std::move(clock)) {}
 
 namespace {
 
@@ -19,25 +19,87 @@ Warning WeakMatchWarning() {
 
 }  // namespace
 
-bool AnalysisSession::AddFile(const std::string& path) {
-  const ProbeResult probe = ProbeFile(files_, path);
-  bool added = false;
-  if (probe.family != kNotADataFile) {
-    auto status = files_.status(path);
+OfferOutcome AnalysisSession::addEntry(const std::string& path) {
+  ProbeOutcome probe = ProbeFile(archives_, path);
+  std::optional<ReadFailure> failure;
+  if (probe.family == kNotADataFile) {
+    // Packed bytes that cannot be unpacked: listed, with the reason, not skipped.
+    if (!probe.failure || probe.failure->step == IoStep::Open || !archives_.unpacks(path))
+      return OfferOutcome::NotReadable;
+    probe.family = kFamilyUnknown;
+    failure = FromIoError(*probe.failure);
+  }
+  auto status = archives_.status(path);
+  AnalyserEntry entry;
+  entry.path = path;
+  entry.family = SwitchFamilyTable::text(probe.family);
+  entry.icon = probe.family;
+  entry.start = entry.end = std::string(kWaitingStatus);
+  entry.sizeBytes = status ? status->size : 0;
+  if (status) entry.packedBytes = status->packedSize;
+  entry.failure = std::move(failure);
+  entry.weakMatch = probe.weak;
+  if (probe.weak) entry.warnings.push_back(WeakMatchWarning());
+  list_.append(std::move(entry));
+  list_.renumber();
+  return OfferOutcome::Added;
+}
+
+void AnalysisSession::offer(const std::string& path, bool refuseListed, std::vector<Offer>& offers) {
+  if (refuseListed && list_.contains(path)) {
+    offers.push_back({path, OfferOutcome::Refused});
+    return;
+  }
+  ArchiveFiles::Expansion expansion = archives_.expand(path);
+  if (!expansion.archive) {
+    offers.push_back({path, addEntry(path)});
+    return;
+  }
+  for (const std::string& member : expansion.paths)
+    offers.push_back({member, list_.contains(member) ? OfferOutcome::Refused : addEntry(member)});
+  if (!expansion.failure) return;
+  if (expansion.failure->step == IoStep::Open) {
+    offers.push_back({path, OfferOutcome::NotReadable});
+  } else if (list_.contains(path)) {
+    offers.push_back({path, OfferOutcome::Refused});
+  } else {
+    // The archive itself carries why the rest of it could not be read.
     AnalyserEntry entry;
     entry.path = path;
-    entry.family = SwitchFamilyTable::text(probe.family);
-    entry.icon = probe.family;
+    entry.family = SwitchFamilyTable::text(kFamilyUnknown);
+    entry.icon = kFamilyUnknown;
     entry.start = entry.end = std::string(kWaitingStatus);
+    auto status = archives_.inner().status(path);
     entry.sizeBytes = status ? status->size : 0;
-    entry.weakMatch = probe.weak;
-    if (probe.weak) entry.warnings.push_back(WeakMatchWarning());
+    entry.packedBytes = entry.sizeBytes;
+    entry.failure = FromIoError(*expansion.failure);
     list_.append(std::move(entry));
     list_.renumber();
-    added = true;
+    offers.push_back({path, OfferOutcome::Added});
   }
+}
+
+bool AnalysisSession::AddFile(const std::string& path) {
+  std::vector<Offer> offers;
+  offer(path, false, offers);
   resultsShown_ = false;
-  return added;
+  for (const Offer& o : offers)
+    if (o.outcome == OfferOutcome::Added) return true;
+  return false;
+}
+
+std::vector<Offer> AnalysisSession::OfferEntries(const std::vector<std::string>& paths) {
+  std::vector<Offer> offers;
+  if (analysing_) {
+    for (const auto& path : paths) offers.push_back({path, OfferOutcome::Ignored});
+    return offers;
+  }
+  for (const auto& path : paths) {
+    offer(path, true, offers);
+    resultsShown_ = false;
+  }
+  listChanged();
+  return offers;
 }
 
 void AnalysisSession::listChanged() {
@@ -49,8 +111,15 @@ std::vector<OfferOutcome> AnalysisSession::OfferFiles(const std::vector<std::str
   std::vector<OfferOutcome> outcomes;
   outcomes.reserve(paths.size());
   for (const auto& path : paths) {
-    if (list_.contains(path)) outcomes.push_back(OfferOutcome::Refused);
-    else outcomes.push_back(AddFile(path) ? OfferOutcome::Added : OfferOutcome::NotReadable);
+    std::vector<Offer> offers;
+    offer(path, true, offers);
+    resultsShown_ = false;
+    OfferOutcome outcome = offers.empty() ? OfferOutcome::Ignored : OfferOutcome::NotReadable;
+    for (const Offer& o : offers) {
+      if (o.outcome == OfferOutcome::Added) outcome = OfferOutcome::Added;
+      else if (o.outcome == OfferOutcome::Refused && outcome != OfferOutcome::Added) outcome = OfferOutcome::Refused;
+    }
+    outcomes.push_back(outcome);
   }
   listChanged();
   return outcomes;
@@ -132,7 +201,7 @@ PassSummary AnalysisSession::RunAnalysis(bool reanalyseAll, PassObserver& observ
 
 void AnalysisSession::analyseEntry(std::size_t row, PassObserver& observer) {
   const std::string path = list_.at(row).path;
-  std::optional<ReadCall> read = readers_.prepare(list_.at(row).family, path, files_);
+  std::optional<ReadCall> read = readers_.prepare(list_.at(row).family, path, archives_);
   if (!read) {
     list_.update(row, [](AnalyserEntry& e) { e.start = e.end = std::string(kInvalidStatus); });
     return;
@@ -150,8 +219,14 @@ void AnalysisSession::analyseEntry(std::size_t row, PassObserver& observer) {
   hooks.message = [&observer](const std::string& text, const std::string& caption) {
     observer.readerMessage(text, caption);
   };
-  ReaderContext context(files_, clock_, std::move(hooks), options_);
+  ReaderContext context(archives_, clock_, std::move(hooks), options_);
   ReaderOutcome outcome = observer.runRead(row, *read, context);
+  // A compressed file shows its size on disk until a read has unpacked all of it.
+  std::optional<std::uint64_t> unpacked;
+  if (list_.at(row).packedBytes) {
+    auto status = archives_.status(path);
+    if (status && status->exists) unpacked = status->size;
+  }
 
   list_.update(row, [&](AnalyserEntry& e) {
     e.failure.reset();
@@ -160,6 +235,7 @@ void AnalysisSession::analyseEntry(std::size_t row, PassObserver& observer) {
     e.verifiedRecords.reset();
     e.warnings.clear();
     if (e.weakMatch) e.warnings.push_back(WeakMatchWarning());
+    if (unpacked) e.sizeBytes = unpacked;
     if (auto* range = std::get_if<CallRange>(&outcome)) {
       e.start = range->start;
       e.end = range->end;
@@ -175,13 +251,13 @@ void AnalysisSession::analyseEntry(std::size_t row, PassObserver& observer) {
   });
 }
 
-ListTotals AnalysisSession::formTotals() const {
+ListTotals AnalysisSession::formTotals() {
   ListTotals totals;
   for (const auto& e : list_.entries()) {
     if (e.family == SwitchFamilyTable::text(kFamilyUnknown)) continue;
     ++totals.files;
     totals.records = totals.records + e.records < totals.records ? UINT64_MAX : totals.records + e.records;
-    auto status = files_.status(e.path);
+    auto status = archives_.status(e.path);
     if (status && status->exists && status->regular) totals.bytes += status->size;
   }
   return totals;

@@ -9,6 +9,7 @@
 
 #include "analysis/pass_observer.h"
 #include "core/analyser_list.h"
+#include "core/archive_files.h"
 #include "core/clock.h"
 #include "core/file_system.h"
 #include "readers/reader_table.h"
@@ -18,14 +19,23 @@ namespace vellmark {
 // What became of one path offered to the list.
 enum class OfferOutcome { Added, Refused, NotReadable, Ignored };
 
+// One entry path an offer stood for (an archive stands for its members) and what
+// became of it.
+struct Offer {
+  std::string path;
+  OfferOutcome outcome = OfferOutcome::Ignored;
+};
+
 class AnalysisSession {
  public:
+  // Everything is read through `files` as seen through compression and archives.
   explicit AnalysisSession(FileSystem& files = RealFileSystem(), ReaderTable readers = DefaultReaderTable(),
                            Clock clock = Clock());
 
   AnalyserList& list() { return list_; }
   const AnalyserList& list() const { return list_; }
-  FileSystem& files() { return files_; }
+  FileSystem& files() { return archives_; }
+  ArchiveFiles& archives() { return archives_; }
   const Clock& clock() const { return clock_; }
   const ReaderTable& readers() const { return readers_; }
   // How the next passes read their files: digests, SHA-256, verify.
@@ -33,11 +43,17 @@ class AnalysisSession {
   const ReadOptions& options() const { return options_; }
 
   // Probes the file and appends it with its family, size and waiting status; false
-  // (nothing added) when the probe cannot read it. Turns ResultsShown off either way.
+  // (nothing added) when the probe cannot read it. An archive adds each of its regular
+  // members not listed yet, in archive order. A compressed file or member whose bytes
+  // cannot be unpacked, and an archive that cannot be read to its end, are added as
+  // "Unknown" with the reason. Turns ResultsShown off either way.
   bool AddFile(const std::string& path);
   // Offers a batch of paths as the Add Files dialog and a drop do: paths already
   // listed are refused, the rest go through AddFile in order. Ignored during a pass.
+  // One outcome per path; an archive's is Added when any member was.
   std::vector<OfferOutcome> OfferFiles(const std::vector<std::string>& paths);
+  // The same with one outcome per entry path: each archive's members in its place.
+  std::vector<Offer> OfferEntries(const std::vector<std::string>& paths);
   void RemoveSelectedEntries();
   void ClearEntries();
   // Replaces the list with entries read back from a report; ResultsShown goes on when
@@ -63,10 +79,12 @@ class AnalysisSession {
 
  private:
   void analyseEntry(std::size_t row, PassObserver& observer);
-  ListTotals formTotals() const;
+  ListTotals formTotals();
   void listChanged();
+  void offer(const std::string& path, bool refuseListed, std::vector<Offer>& offers);
+  OfferOutcome addEntry(const std::string& path);
 
-  FileSystem& files_;
+  ArchiveFiles archives_;
   ReaderTable readers_;
   Clock clock_;
   AnalyserList list_;

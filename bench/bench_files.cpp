@@ -6,9 +6,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <archive.h>
+#include <archive_entry.h>
 
 #include "testdata/axe.h"
 #include "testdata/cdot.h"
@@ -174,7 +178,84 @@ void WriteAll(int fd, const Bytes& bytes, const std::string& path) {
   }
 }
 
+// Streams pieces through libarchive's compressor into `path` (under a temporary name,
+// renamed when complete). `next` fills the next piece; false when there are no more.
+void WritePacked(const std::string& path, testdata::Packing packing, std::uint64_t size,
+                 const std::function<bool(Bytes&)>& next) {
+  const std::string temp = path + "." + std::to_string(::getpid()) + ".part";
+  struct archive* a = archive_write_new();
+  archive_write_set_format_raw(a);
+  if (packing == testdata::Packing::Gzip) archive_write_add_filter_gzip(a);
+  else if (packing == testdata::Packing::Zstd) archive_write_add_filter_zstd(a);
+  else if (packing == testdata::Packing::Xz) archive_write_add_filter_xz(a);
+  else archive_write_add_filter_bzip2(a);
+  auto fail = [&](const std::string& what) {
+    std::string reason = archive_error_string(a) ? archive_error_string(a) : "";
+    archive_write_free(a);
+    ::unlink(temp.c_str());
+    throw std::runtime_error("cannot " + what + " " + temp + ": " + reason);
+  };
+  if (archive_write_open_filename(a, temp.c_str()) != ARCHIVE_OK) fail("create");
+  struct archive_entry* entry = archive_entry_new();
+  archive_entry_set_pathname(entry, "data");
+  archive_entry_set_filetype(entry, AE_IFREG);
+  archive_entry_set_size(entry, static_cast<la_int64_t>(size));
+  if (archive_write_header(a, entry) != ARCHIVE_OK) fail("write");
+  archive_entry_free(entry);
+  Bytes piece;
+  while (next(piece))
+    if (archive_write_data(a, piece.data(), piece.size()) != static_cast<la_ssize_t>(piece.size())) fail("write");
+  if (archive_write_close(a) != ARCHIVE_OK) fail("finish");
+  archive_write_free(a);
+  if (::rename(temp.c_str(), path.c_str()) != 0)
+    throw std::runtime_error("cannot rename " + temp + ": " + std::strerror(errno));
+}
+
 }  // namespace
+
+std::string EnsurePackedFile(const BenchFile& file, testdata::Packing packing) {
+  const std::string path = file.path + testdata::PackingSuffix(packing);
+  if (::access(path.c_str(), R_OK) == 0) return path;
+  int fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw std::runtime_error("cannot open " + file.path + ": " + std::strerror(errno));
+  try {
+    WritePacked(path, packing, file.size, [fd](Bytes& piece) {
+      piece.resize(std::size_t{1} << 20);
+      ssize_t n = ::read(fd, piece.data(), piece.size());
+      piece.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+      return n > 0;
+    });
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  ::close(fd);
+  return path;
+}
+
+BenchFile EnsurePackedCdotStream(std::uint64_t size, const std::string& folder) {
+  // 64 different pieces of 128 KiB: 8 MiB before one repeats, past zstd's window.
+  constexpr unsigned kVariants = 64;
+  const std::size_t perPiece = kPieceTarget / testdata::kCdotRecordSize;
+  const std::uint64_t pieces = std::max<std::uint64_t>(1, size / (perPiece * testdata::kCdotRecordSize));
+  BenchFile file;
+  file.family = "CDOT";
+  file.size = pieces * perPiece * testdata::kCdotRecordSize;
+  const std::string dir = folder + "/" + SizeName(size);
+  std::filesystem::create_directories(dir);
+  file.path = dir + "/" + testdata::CdotFileName("KOLK", 9, 5, 26) + ".zst";
+  file.expected = "2026-05-09   00:00:00,2026-05-09   23:59:59," + std::to_string(pieces * perPiece);
+  if (::access(file.path.c_str(), R_OK) == 0) return file;
+  std::vector<Bytes> variants;
+  for (unsigned v = 0; v < kVariants; ++v) variants.push_back(testdata::CdotFile(testdata::CdotCalls(perPiece, v + 1)));
+  std::uint64_t written = 0;
+  WritePacked(file.path, testdata::Packing::Zstd, file.size, [&](Bytes& piece) {
+    if (written == pieces) return false;
+    piece = variants[written++ % kVariants];
+    return true;
+  });
+  return file;
+}
 
 const std::vector<std::string>& BenchFamilies() {
   static const std::vector<std::string> families{"CDOT", "EWSD", "OCB", "E10B", "AXE", "5ESS"};

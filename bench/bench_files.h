@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "testdata/archives.h"
 #include "testdata/bytes.h"
 
 namespace vellmark::bench {
@@ -29,6 +30,15 @@ inline constexpr int kBenchYear = 2026;
 // The file of `family` of about `size` bytes (at least one piece) in `folder`,
 // written when it is not there yet.
 BenchFile EnsureBenchFile(const std::string& family, std::uint64_t size, const std::string& folder);
+
+// The file compressed with `packing` beside it (its path + ".gz" or ".zst"), written
+// when it is not there yet. Returns its path.
+std::string EnsurePackedFile(const BenchFile& file, testdata::Packing packing);
+
+// A C-DOT file of about `size` bytes, compressed with zstd as it is generated (the
+// plain file is never written), of pieces that do not repeat within zstd's window, so
+// it packs as real records do. The result its reader must give is in `expected`.
+BenchFile EnsurePackedCdotStream(std::uint64_t size, const std::string& folder);
 
 // The cache folder: `given` when not empty, else $VELLMARK_BENCH_DIR, else
 // /tmp/vellmark-bench. Created when missing.

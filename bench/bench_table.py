@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Turns vellmark-bench's JSON output (--benchmark_out=FILE --benchmark_out_format=json)
-into Markdown tables: readers against the file layer, the probe, whole CLI runs and,
+into Markdown tables: readers against the file layer, readers on .gz and .zst copies
+against the plain files, the probe, whole CLI runs and,
 when measured, cold reads against cat.
 
     bench/bench_table.py results.json
@@ -71,6 +72,23 @@ def main(path):
             mark = "" if goal is None else (f">= {goal}" + (" ok" if ratio >= goal else " MISSED"))
             print(f"| {fam} ({size}) | {gbps(r['median']):.2f} ({gbps(r['min']):.2f} to {gbps(r['max']):.2f}) "
                   f"| {base} | {ratio:.2f} | {mark} |")
+        print()
+
+    packed = {n.split("/")[1] for n in runs if n.startswith("Packed/")}
+    packed_families = [f for f in GOALS if f in packed] + sorted(packed - set(GOALS))
+    if packed_families:
+        print("| family | plain GB/s | .gz GB/s | .gz / plain | .zst GB/s | .zst / plain |")
+        print("|---|---|---|---|---|---|")
+        for fam in packed_families:
+            size = next(n.split("/")[2] for n in runs if n.startswith(f"Packed/{fam}/"))
+            plain = runs.get(f"Reader/{fam}/{size}")
+            cells = [f"{gbps(plain['median']):.2f}" if plain else "-"]
+            for suffix in ("gz", "zst"):
+                r = runs.get(f"Packed/{fam}/{size}/{suffix}")
+                cells.append(f"{gbps(r['median']):.2f} ({gbps(r['min']):.2f} to {gbps(r['max']):.2f})" if r else "-")
+                cells.append(f"{gbps(r['median']) / gbps(plain['median']):.2f}" if r and plain and gbps(plain['median'])
+                             else "-")
+            print(f"| {fam} ({size}) | " + " | ".join(cells) + " |")
         print()
 
     probes = [n for n in runs if n.startswith("Probe/")]

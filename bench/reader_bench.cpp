@@ -2,7 +2,12 @@
 // and large files, and whole vellmark-cli runs with their peak memory.
 //
 //   vellmark-bench [--size=1GiB] [--cache-dir=DIR] [--repetitions=5] [--cold]
-//                  [--verify-only] [--no-cli] [--real-time] [benchmark options...]
+//                  [--verify-only] [--no-cli] [--no-packed] [--real-time] [benchmark options...]
+//   vellmark-bench --packed-memory=2GiB [--cache-dir=DIR]
+//
+// The readers also run on .gz and .zst copies of the files, unpacked by the archive
+// layer. --packed-memory only checks vellmark-cli's peak memory on a .zst file of
+// that size unpacked.
 //
 // In-process runs are timed by their thread's CPU time unless --real-time is given.
 //
@@ -16,6 +21,8 @@
 #endif
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -28,6 +35,7 @@
 #include <unistd.h>
 
 #include "bench/bench_files.h"
+#include "core/archive_files.h"
 #include "core/block_reader.h"
 #include "readers/reader_table.h"
 #include "core/switch_family.h"
@@ -48,6 +56,8 @@ struct Options {
   bool verifyOnly = false;
   bool cli = true;
   bool realTime = false;  // time in-process runs by the clock too
+  bool packed = true;     // the readers on .gz and .zst copies too
+  std::uint64_t packedMemory = 0;  // only the memory check of a .zst file this large
   std::string cliPath = VELLMARK_CLI;
 };
 
@@ -69,6 +79,18 @@ std::string RunReader(const BenchFile& file) {
   ReaderContext ctx(RealFileSystem(), clock, {});
   return testdata::OutcomeText(table.prepare(file.family, file.path, RealFileSystem()).value()(ctx));
 }
+
+// The same through compression: the reader on `path`, a packed copy of the file,
+// unpacked by the archive layer with the bomb limits off (the files repeat a piece).
+std::string RunPackedReader(const BenchFile& file, const std::string& path) {
+  static const Clock clock = BenchClock();
+  ArchiveFiles files(RealFileSystem(), UnpackLimits{UINT64_MAX, 1, UINT64_MAX});
+  ReaderTable table = DefaultReaderTable();
+  ReaderContext ctx(files, clock, {});
+  return testdata::OutcomeText(table.prepare(file.family, path, files).value()(ctx));
+}
+
+const testdata::Packing kBenchPackings[] = {testdata::Packing::Gzip, testdata::Packing::Zstd};
 
 // The file layer alone: every block of the file read in the readers' block size,
 // every byte summed so none of it can be skipped.
@@ -178,6 +200,16 @@ bool Verify(const Options& o, const std::vector<BenchFile>& big, const std::vect
       }
     }
   }
+  for (const auto& f : big) {
+    if (!o.packed) break;
+    for (testdata::Packing p : kBenchPackings) {
+      std::string got = RunPackedReader(f, EnsurePackedFile(f, p));
+      if (got != f.expected) {
+        std::cerr << "reader result differs on " << f.path << testdata::PackingSuffix(p) << ": " << got << "\n";
+        ok = false;
+      }
+    }
+  }
   if (o.cli && ::access(o.cliPath.c_str(), X_OK) == 0) {
     std::string folder = BenchFolder(o.folder);
     std::string one = folder + "/jobs1.json", two = folder + "/jobs2.json";
@@ -212,6 +244,21 @@ void Register(const Options& o, const std::vector<BenchFile>& big, const std::ve
                                           state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.size));
                                         }),
            o);
+  }
+  for (const auto& f : big) {
+    if (!o.packed) break;
+    for (testdata::Packing p : kBenchPackings) {
+      const std::string path = f.path + testdata::PackingSuffix(p);
+      const std::string name = "Packed/" + f.family + "/" + SizeName(o.size) + "/" + testdata::PackingSuffix(p).substr(1);
+      MinMax(benchmark::RegisterBenchmark(name.c_str(),
+                                          [f, path](benchmark::State& state) {
+                                            for (auto _ : state)
+                                              if (RunPackedReader(f, path) != f.expected)
+                                                state.SkipWithError("wrong reader result");
+                                            state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.size));
+                                          }),
+             o);
+    }
   }
   for (const auto* set : {&small, &big}) {
     for (const auto& f : *set) {
@@ -274,6 +321,24 @@ void Register(const Options& o, const std::vector<BenchFile>& big, const std::ve
   }
 }
 
+// vellmark-cli analysing one .zst file of `size` bytes unpacked: its time, its peak
+// resident memory (the goal is under 64 MiB for any size) and its result.
+int PackedMemoryCheck(const Options& o) {
+  BenchFile file = EnsurePackedCdotStream(o.packedMemory, BenchFolder(o.folder));
+  const std::string out = file.path + ".json";
+  const auto start = std::chrono::steady_clock::now();
+  ChildRun run = Spawn({o.cliPath, "analyse", "--format", "csv", "--jobs", "1", file.path}, out);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const std::string csv = Slurp(out);
+  std::remove(out.c_str());
+  // The CSV row holds family, start, end and records one after another.
+  const bool right = run.status == 0 && csv.find(",CDOT," + file.expected + ",") != std::string::npos;
+  std::printf("packed memory: %.0f MiB unpacked from %s, %s: %.2f s, peak RSS %.1f MiB (goal: under 64 MiB)\n",
+              static_cast<double>(file.size) / 1048576.0, file.path.c_str(), right ? "result as expected" : "WRONG RESULT", seconds,
+              static_cast<double>(run.maxRssKiB) / 1024.0);
+  return right ? 0 : 1;
+}
+
 bool TakeOption(const std::string& arg, const char* name, std::string& value) {
   std::string prefix = std::string(name) + "=";
   if (arg.rfind(prefix, 0) != 0) return false;
@@ -307,6 +372,10 @@ int main(int argc, char** argv) {
       o.verifyOnly = true;
     } else if (arg == "--real-time") {
       o.realTime = true;
+    } else if (TakeOption(arg, "--packed-memory", value)) {
+      o.packedMemory = ParseSize(value);
+    } else if (arg == "--no-packed") {
+      o.packed = false;
     } else if (arg == "--no-cli") {
       o.cli = false;
     } else {
@@ -317,6 +386,14 @@ int main(int argc, char** argv) {
   if (o.size == 0 || o.smallSize == 0) {
     std::cerr << "vellmark-bench: sizes are given as 1GiB, 64MiB, 1MB or a number of bytes\n";
     return 2;
+  }
+  if (o.packedMemory > 0) {
+    try {
+      return PackedMemoryCheck(o);
+    } catch (const std::exception& e) {
+      std::cerr << "vellmark-bench: " << e.what() << "\n";
+      return 1;
+    }
   }
   // Baseline and reader repetitions take turns, so a busy moment of the machine
   // falls on both alike.

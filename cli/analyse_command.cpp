@@ -22,8 +22,20 @@ struct AnalyseOptions {
   bool force = false;      // replace existing files
   ReadOptions read;        // --verify, --sha256
   int jobs = DefaultJobs();  // files read at once
+  UnpackLimits limits;       // when an unpacked member is taken for a bomb
   std::vector<std::string> paths;
 };
+
+// "4096", "512K", "64G": bytes, with a binary K, M, G or T after the number.
+std::optional<std::uint64_t> ParseByteCount(const std::string& text) {
+  std::uint64_t value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end == text.data()) return std::nullopt;
+  const std::string unit(end, text.data() + text.size());
+  int shift = unit.empty() ? 0 : unit == "K" ? 10 : unit == "M" ? 20 : unit == "G" ? 30 : unit == "T" ? 40 : -1;
+  if (shift < 0 || value > (UINT64_MAX >> shift)) return std::nullopt;
+  return value << shift;
+}
 
 // Parses the options; returns an error text, empty on success.
 std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
@@ -76,6 +88,16 @@ std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
       if (ec != std::errc() || end != value.data() + value.size() || jobs < 1 || jobs > 256)
         return "--jobs takes a number from 1 to 256";
       options.jobs = jobs;
+    } else if (name == "--unpack-limit") {
+      if (!takeValue()) return "--unpack-limit needs a value";
+      auto bytes = ParseByteCount(value);
+      if (!bytes || *bytes == 0) return "--unpack-limit takes a size such as 64G";
+      options.limits.most = *bytes;
+    } else if (name == "--unpack-ratio") {
+      if (!takeValue()) return "--unpack-ratio needs a value";
+      auto ratio = ParseByteCount(value);
+      if (!ratio || *ratio == 0) return "--unpack-ratio takes a whole number above 0";
+      options.limits.ratio = *ratio;
     } else if (name == "--force" && !hasValue) {
       options.force = true;
     } else if (name == "--verify" && !hasValue) {
@@ -105,11 +127,18 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
 
   AnalysisSession session(io.files, DefaultReaderTable(), options.year ? io.clock.withYear(*options.year) : io.clock);
   session.options() = options.read;
+  session.archives().setLimits(options.limits);
 
   int status = kExitOk;
-  std::vector<OfferOutcome> outcomes = session.OfferFiles(options.paths);
+  // An archive stands for its members: the outcomes are per entry path.
+  std::vector<std::string> paths;
+  std::vector<OfferOutcome> outcomes;
+  for (Offer& offer : session.OfferEntries(options.paths)) {
+    paths.push_back(std::move(offer.path));
+    outcomes.push_back(offer.outcome);
+  }
   // The refusal: its sentence, an empty line, then one refused path per line.
-  if (std::string message = RefusedFilesMessage(options.paths, outcomes); !message.empty()) {
+  if (std::string message = RefusedFilesMessage(paths, outcomes); !message.empty()) {
     std::size_t from = 0;
     for (std::size_t nl; (nl = message.find('\n', from)) != std::string::npos; from = nl + 1)
       io.err << EscapeForLine(message.substr(from, nl - from)) << "\n";
@@ -117,7 +146,7 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
   }
   for (std::size_t i = 0; i < outcomes.size(); ++i) {
     if (outcomes[i] == OfferOutcome::NotReadable) {
-      io.err << "skipped: cannot be read: " << EscapeForLine(options.paths[i]) << "\n";
+      io.err << "skipped: cannot be read: " << EscapeForLine(paths[i]) << "\n";
       status = kExitFailures;
     }
   }

@@ -29,7 +29,9 @@ void PrintJson(const ListOutput& list, std::ostream& out) {
     out << (first ? "" : ",") << "{\"no\":" << JsonString(e.number) << ",\"path\":" << JsonString(e.path)
         << ",\"switch\":" << JsonString(e.family) << ",\"start\":" << JsonString(e.start)
         << ",\"end\":" << JsonString(e.end) << ",\"records\":" << JsonString(e.recordsText())
-        << ",\"size\":" << JsonString(e.sizeText()) << ",\"duplicate\":" << (e.duplicate() ? "true" : "false");
+        << ",\"size\":" << JsonString(e.sizeText());
+    if (e.packedBytes) out << ",\"compressed_size_bytes\":" << *e.packedBytes;
+    out << ",\"duplicate\":" << (e.duplicate() ? "true" : "false");
     if (e.failure) {
       out << ",\"error\":" << JsonString(e.failure->reason) << ",\"error_kind\":\"" << FailureKindName(e.failure->kind)
           << "\",\"error_offset\":" << JsonNumber(e.failure->offset);

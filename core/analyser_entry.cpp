@@ -28,7 +28,10 @@ const char* WarningKindName(WarningKind kind) {
 }
 
 ReadFailure FromIoError(const IoError& error) {
-  return {error.step == IoStep::Open ? FailureKind::Open : FailureKind::Read, error.reason, error.offset};
+  const FailureKind kind = error.step == IoStep::Open     ? FailureKind::Open
+                           : error.step == IoStep::Unpack ? FailureKind::Corrupt
+                                                          : FailureKind::Read;
+  return {kind, error.reason, error.offset};
 }
 
 void AnalyserEntry::setRecordsText(const std::string& text) {

@@ -21,7 +21,9 @@ struct AnalyserEntry {
   std::string start;     // "Start Time": a status text or the first call's time
   std::string end;       // "End Time": a status text or the last call's time
   std::uint64_t records = 0;              // "Records"
-  std::optional<std::uint64_t> sizeBytes; // the file's length when added
+  std::optional<std::uint64_t> sizeBytes; // the file's length when added (unpacked, once known)
+  // A compressed file or archive member: the bytes on disk it is unpacked from.
+  std::optional<std::uint64_t> packedBytes;
 
   // A report holds texts, not numbers: rows read back from one keep their Records
   // text when it is not a plain number, and always their Size text.

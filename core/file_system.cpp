@@ -88,6 +88,7 @@ class PosixFileSystem : public FileSystem {
     s.directory = S_ISDIR(st.st_mode);
     s.size = static_cast<std::uint64_t>(st.st_size);
     s.mode = st.st_mode & 07777;
+    s.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return s;
   }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/io_error.h"
@@ -17,6 +18,10 @@ struct FileStatus {
   bool directory = false;
   std::uint64_t size = 0;
   unsigned mode = 0;        // permission bits
+  std::int64_t modified = 0;  // nanoseconds since the epoch; 0 where unknown
+  // For a compressed file or an archive member: the bytes on disk it is unpacked from
+  // (the compressed file, or the archive that holds the member). Nothing for a plain file.
+  std::optional<std::uint64_t> packedSize;
 };
 
 class InputFile {
@@ -24,8 +29,11 @@ class InputFile {
   virtual ~InputFile() = default;
   // Reads up to n bytes at offset; fewer only at the end of the file (0 there).
   virtual Result<std::size_t> readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t n) = 0;
-  // The file's length when it was opened.
+  // The file's length when it was opened. For unpacked bytes it unpacks them all.
   virtual std::uint64_t size() const = 0;
+  // The length when it is known without reading the whole file (for unpacked bytes,
+  // once they are all unpacked), so a look at the head stays a look at the head.
+  virtual std::optional<std::uint64_t> sizeIfKnown() const { return size(); }
 };
 
 class OutputFile {

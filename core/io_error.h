@@ -10,7 +10,9 @@
 
 namespace vellmark {
 
-enum class IoStep { Open, Read, Write, Flush, Rename, Remove, Status };
+// Unpack: compressed or archived bytes that cannot be unpacked (damaged, cut short,
+// or too large when unpacked).
+enum class IoStep { Open, Read, Write, Flush, Rename, Remove, Status, Unpack };
 
 struct IoError {
   IoStep step = IoStep::Open;

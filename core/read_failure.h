@@ -26,7 +26,8 @@ struct ReadFailure {
   std::optional<std::uint64_t> offset = std::nullopt;  // where in the file, when known
 };
 
-// A failed file operation: kind Open for an open, Read otherwise.
+// A failed file operation: kind Open for an open, Corrupt for bytes that cannot be
+// unpacked, Read otherwise.
 ReadFailure FromIoError(const IoError& error);
 
 }  // namespace vellmark

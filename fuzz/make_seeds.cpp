@@ -1,6 +1,7 @@
 // Writes the generated fuzz seeds: vellmark-make-fuzz-seeds DIR (normally fuzz/corpus).
 // Every target gets small files of its own family, made by the test-data library; the
-// probe gets every sample; the report reader gets reports of analysed samples. Files
+// probe gets every sample; the report reader gets reports of analysed samples; the
+// archive layer gets every packing and archive it reads. Files
 // that once crashed a target sit next to these under names of their own and are kept.
 
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "analysis/analysis_session.h"
 #include "support/memory_file_system.h"
 #include "reports/text_report.h"
+#include "testdata/archives.h"
 #include "testdata/axe.h"
 #include "testdata/cdot.h"
 #include "testdata/e10b.h"
@@ -122,6 +124,24 @@ std::vector<td::SampleFile> ReportSeeds() {
   return seeds;
 }
 
+// Every packing and archive the layer reads, small: a C-DOT and an EWSD sample in each.
+std::vector<td::SampleFile> ArchiveSeeds() {
+  const td::SampleFile cdot = td::CdotSamples().front(), ewsd = td::EwsdSamples().front();
+  const std::vector<td::Member> members = {{"cdr/", {}, td::Member::Kind::Folder},
+                                           {"cdr/" + cdot.name, cdot.bytes},
+                                           {"cdr/" + ewsd.name + ".gz", td::Compress(ewsd.bytes, td::Packing::Gzip)},
+                                           {"cdr/link", {}, td::Member::Kind::Link}};
+  std::vector<td::SampleFile> seeds = {{"day.zip", td::BuildZip(members)},
+                                       {"stored.zip", td::BuildZip(members, true)},
+                                       {"encrypted.zip", td::BuildZip({{cdot.name, cdot.bytes}}, false, "secret")},
+                                       {"day.tar", td::BuildTar(members)}};
+  for (td::Packing p : td::kAllPackings) {
+    seeds.push_back({"day.tar" + td::PackingSuffix(p), td::BuildTar(members, p)});
+    seeds.push_back({cdot.name + td::PackingSuffix(p), td::Compress(cdot.bytes, p)});
+  }
+  return seeds;
+}
+
 bool WriteAll(const fs::path& dir, const std::vector<td::SampleFile>& seeds) {
   fs::create_directories(dir);
   for (const auto& seed : seeds) {
@@ -146,6 +166,7 @@ int main(int argc, char** argv) {
   bool ok = WriteAll(root / "probe", td::AllSamples()) && WriteAll(root / "ocb", OcbSeeds()) &&
             WriteAll(root / "ewsd", EwsdSeeds()) && WriteAll(root / "e10b", E10bSeeds()) &&
             WriteAll(root / "cdot", CdotSeeds()) && WriteAll(root / "axe", AxeSeeds()) &&
-            WriteAll(root / "ess", EssSeeds()) && WriteAll(root / "report", ReportSeeds());
+            WriteAll(root / "ess", EssSeeds()) && WriteAll(root / "report", ReportSeeds()) &&
+            WriteAll(root / "archive", ArchiveSeeds());
   return ok ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/archive_names.h"
 #include "core/block_reader.h"
 #include "readers/reader_toolkit.h"
 
@@ -19,23 +20,19 @@ constexpr std::size_t kKindOffset = 27;
 std::string Left(const std::string& s, std::size_t n) { return s.substr(0, n); }
 std::string Right(const std::string& s, std::size_t n) { return n >= s.size() ? s : s.substr(s.size() - n); }
 
-// The part of the name before its first ".": "KOL1140226" of ".../KOL1140226.DAT".
-std::string NameBase(const std::string& path) {
-  auto slash = path.find_last_of("/\\");
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return name.substr(0, name.find('.'));
-}
-
 }  // namespace
 
 bool CdotNameHasDate(const std::string& path) {
-  std::string base = NameBase(path);
+  std::string name = EntryFileName(path);
+  std::string base = name.substr(0, name.find('.'));
   std::string part = Right(base, base.size() == 10 ? 6 : 4);
   return part.find_first_of("0123456789") != std::string::npos;
 }
 
 std::string CdotDateText(const std::string& path, int currentYear) {
-  std::string base = NameBase(path);
+  // A member's own name, without a compression ending: day.zip#dir/CD1502.DAT.gz -> CD1502.DAT.
+  std::string name = EntryFileName(path);
+  std::string base = name.substr(0, name.find('.'));
   if (base.size() == 10) {
     std::string ddmmyy = Right(base, 6);
     return "20" + ddmmyy.substr(4, 2) + "-" + ddmmyy.substr(2, 2) + "-" + ddmmyy.substr(0, 2);

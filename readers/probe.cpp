@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "core/archive_names.h"
 #include "core/byte_view.h"
 #include "core/switch_family.h"
 #include "readers/reader_toolkit.h"
@@ -75,19 +76,24 @@ int ProbeHead(const unsigned char* data, std::size_t size, unsigned char fill) {
   return kFamilyUnknown;
 }
 
-ProbeResult ProbeFile(FileSystem& files, const std::string& path) {
+ProbeOutcome ProbeFile(FileSystem& files, const std::string& path) {
   // Only regular files: a FIFO or a device must not even be opened.
   auto status = files.status(path);
-  if (!status || !status->exists || !status->regular) return {};
+  if (!status) return {kNotADataFile, status.error()};
+  if (!status->exists || !status->regular) return {};
+  if (auto member = SplitMemberPath(path); member && status->packedSize &&
+                                           ContainerKindOf(member->member) == ContainerKind::Archive)
+    return {kFamilyUnknown, std::nullopt};
   auto file = files.openRead(path);
-  if (!file) return {};
-  std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>((*file)->size(), kProbeHeadSize));
+  if (!file) return {kNotADataFile, file.error()};
+  const std::optional<std::uint64_t> size = (*file)->sizeIfKnown();
+  std::size_t want = size ? static_cast<std::size_t>(std::min<std::uint64_t>(*size, kProbeHeadSize)) : kProbeHeadSize;
   std::vector<unsigned char> head(want);
   auto got = (*file)->readAt(0, head.data(), want);
-  if (!got) return {};
+  if (!got) return {kNotADataFile, got.error()};
   head.resize(*got);
   const int family = ProbeHead(head.data(), head.size());
-  return {family, family != kFamilyUnknown && ProbeHead(head.data(), head.size(), 0xFF) != family};
+  return {family, std::nullopt, family != kFamilyUnknown && ProbeHead(head.data(), head.size(), 0xFF) != family};
 }
 
 int ProbeSwitchFamily(FileSystem& files, const std::string& path) { return ProbeFile(files, path).family; }

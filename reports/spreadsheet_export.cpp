@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 
+#include "core/archive_names.h"
 #include "core/block_reader.h"
 #include "core/texts.h"
 #include "core/utf8.h"
@@ -32,12 +33,6 @@ constexpr std::array<std::string_view, kColumns> kHeadings = {
 constexpr std::array<double, kColumns> kColumnWidths = {20, 6, 8, 15, 15, 10, 10, 12, 14, 30, 14};
 constexpr int kAlignedRows = 500;
 constexpr std::size_t kMaxCellCharacters = 32767;   // the most a cell holds
-
-// The file name part of a path: after the last "/" or "\".
-std::string FileNamePart(const std::string& path) {
-  std::size_t cut = path.find_last_of("/\\");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
 
 // Cells hold UTF-8 only: a stray byte becomes U+FFFD, and a text longer than a cell
 // holds is cut.
@@ -192,7 +187,7 @@ Status BuildWorkbook(const AnalyserList& list, const std::optional<ListTotals>& 
       if (row == 0) {
         for (char ch : kHeadings[col]) value += static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
       } else if (entry) {
-        value = col == 0 ? FileNamePart(entry->path) : col < 7 ? entry->column(col) : BesideText(*entry, col);
+        value = col == 0 ? EntryFileName(entry->path) : col < 7 ? entry->column(col) : BesideText(*entry, col);
         plain = col == 0 || (col >= 7 && col != kWarningsColumn);
       } else if (row == n + 2) {
         if (col == 0) value = "TOTAL";

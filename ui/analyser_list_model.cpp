@@ -75,6 +75,11 @@ QVariant AnalyserListModel::data(const QModelIndex& index, int role) const {
       return {};
     case Qt::ToolTipRole: {
       if (entry.failure) return QString::fromStdString(entry.failure->reason);
+      // A compressed file or member: its sizes unpacked and packed.
+      if (column == Size && entry.packedBytes)
+        return QStringLiteral("%1 bytes unpacked, from %2 bytes compressed")
+            .arg(entry.sizeBytes.value_or(0))
+            .arg(*entry.packedBytes);
       QStringList lines;
       if (entry.duplicateOf) lines << QStringLiteral("Duplicate of No. %1").arg(*entry.duplicateOf);
       if (entry.sameContentAs) lines << QStringLiteral("Same content as No. %1").arg(*entry.sameContentAs);

@@ -16,10 +16,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "core/archive_names.h"
 #include "core/texts.h"
 #include "ui/frmVELM.h"
 #include "ui/icons.h"
@@ -101,7 +103,9 @@ frmOpen::frmOpen(frmVELM& window, const QString& startFolder) : QDialog(&window)
   rows_->setHeaderLabels({QStringLiteral("No"), QStringLiteral("File Name"), QStringLiteral("Size")});
   rows_->headerItem()->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
   rows_->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-  rows_->setRootIsDecorated(false);
+  // Archives are folders of their own: their members show when one is opened.
+  rows_->setRootIsDecorated(true);
+  connect(rows_, &QTreeWidget::itemExpanded, this, &frmOpen::listMembers);
   rows_->setUniformRowHeights(true);
   rows_->setAlternatingRowColors(true);
   rows_->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -295,18 +299,61 @@ void frmOpen::refillRows() {
     item->setData(1, kRawPathRole, QByteArray::fromStdString(rawFolder + file.rawName));
     item->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
     item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    if (ContainerKindOf(file.rawName) == ContainerKind::Archive)
+      item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     items.append(item);
   }
   rows_->addTopLevelItems(items);
 }
 
+void frmOpen::listMembers(QTreeWidgetItem* item) {
+  if (!item || item->parent() || item->childCount() > 0) return;
+  const std::string archive = item->data(1, kRawPathRole).toByteArray().toStdString();
+  auto listing = window_.session().archives().list(archive);
+  QList<QTreeWidgetItem*> children;
+  std::optional<IoError> failure;
+  if (!listing) failure = listing.error();
+  else failure = listing->failure;
+  if (listing) {
+    int number = 0;
+    for (const MemberHeader& member : listing->members) {
+      // Folders, links and devices inside an archive are not data files.
+      if (!member.regular) continue;
+      auto* child = new QTreeWidgetItem;
+      child->setText(0, RowNumberText(++number));
+      child->setText(1, item->text(1) + QChar(kMemberMark) + QString::fromUtf8(member.name.data(), static_cast<qsizetype>(member.name.size())));
+      child->setText(2, member.size ? OpenDialogSizeText(*member.size) : QString());
+      child->setData(1, kRawPathRole, QByteArray::fromStdString(MemberPathOf(archive, member.name)));
+      child->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+      child->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+      children.append(child);
+    }
+  }
+  if (failure) {
+    // Why the archive could not be read (to its end), as a row that cannot be chosen.
+    auto* note = new QTreeWidgetItem;
+    note->setText(1, QString::fromStdString(failure->reason));
+    note->setFlags(Qt::NoItemFlags);
+    children.append(note);
+  }
+  if (children.isEmpty()) item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+  item->addChildren(children);
+}
+
 void frmOpen::addSelected() {
   if (window_.session().analysing()) return;
   hide();
+  // A selected archive adds all its members; a selected member only itself.
   std::vector<std::string> paths;
   for (int row = 0; row < rows_->topLevelItemCount(); ++row) {
     const QTreeWidgetItem* item = rows_->topLevelItem(row);
-    if (item->isSelected()) paths.push_back(item->data(1, kRawPathRole).toByteArray().toStdString());
+    if (item->isSelected()) {
+      paths.push_back(item->data(1, kRawPathRole).toByteArray().toStdString());
+      continue;
+    }
+    for (int c = 0; c < item->childCount(); ++c)
+      if (item->child(c)->isSelected())
+        paths.push_back(item->child(c)->data(1, kRawPathRole).toByteArray().toStdString());
   }
   // Refuses listed paths with one message, adds the rest in row order, clears the totals.
   window_.offerFiles(paths);

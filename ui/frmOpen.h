@@ -1,6 +1,7 @@
 #pragma once
 // The Add Files dialog: a drive list, the folder tree of the chosen drive, and the
-// regular files of the chosen folder as numbered rows with their sizes. The selected
+// regular files of the chosen folder as numbered rows with their sizes; an archive's
+// row opens like a folder onto its members, each with its unpacked size. The selected
 // rows go to the analyser list through the session, as dropped files do. Created on
 // first use and afterwards only hidden and shown, so folder, rows and selection stay.
 
@@ -16,6 +17,7 @@ class QModelIndex;
 class QPushButton;
 class QTreeView;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace vellmark::ui {
 
@@ -55,6 +57,8 @@ class frmOpen : public QDialog {
   void fillDrives();
   void folderChosen(const QModelIndex& index);
   void refillRows();
+  // Fills an archive's row with its regular members when it is first opened.
+  void listMembers(QTreeWidgetItem* item);
   QString driveOf(const QString& folder) const;
   void showDrive(const QString& root);
   void driveActivated(int item);

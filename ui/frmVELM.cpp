@@ -296,9 +296,15 @@ void frmVELM::setBusy(bool busy) {
 void frmVELM::offerFiles(const std::vector<std::string>& paths) {
   if (session_.analysing()) return;
   setBusy(true);
-  std::vector<OfferOutcome> outcomes = session_.OfferFiles(paths);
+  // An archive stands for its members: refusals name the members.
+  std::vector<std::string> entries;
+  std::vector<OfferOutcome> outcomes;
+  for (Offer& offer : session_.OfferEntries(paths)) {
+    entries.push_back(std::move(offer.path));
+    outcomes.push_back(offer.outcome);
+  }
   setBusy(false);
-  std::string refused = RefusedFilesMessage(paths, outcomes);
+  std::string refused = RefusedFilesMessage(entries, outcomes);
   if (!refused.empty()) dialogs_.message(this, FromStd(refused), QMessageBox::Information, kTitle);
   resetTotals();
   showResultsFlag();

@@ -200,9 +200,9 @@ void FrmVelmTest::startsWithTitleMenusToolbarAndPanels() {
     QCOMPARE(a->text(), QString(item.caption));
     QVERIFY(a->shortcut().isEmpty());
   }
-  const QStringList titles = {"&File", "&Edit", "&Help"};
+  const QStringList titles = {"&File", "&Edit", "&Tools", "&Help"};
   QCOMPARE(window_->menuBar()->actions().size(), 4);
-  for (int i = 0; i < 3; ++i) QCOMPARE(window_->menuBar()->actions()[i]->text(), titles[i]);
+  for (int i = 0; i < 4; ++i) QCOMPARE(window_->menuBar()->actions()[i]->text(), titles[i]);
 
   const QStringList hints = {"Add Files to Analyser", "Remove Selected Files From Analyser",
                              "Clear Analyser Content", "", "Save the Report", "Open Analyser Report", "",

@@ -15,8 +15,8 @@ constexpr std::uint64_t kLayoutBBase = 928;
 constexpr std::uint64_t kLayoutBPadding = 4;
 // The bar reaches 100 at this many blocks; beyond it the bar refuses the values.
 constexpr std::uint64_t kProgressBlocks = 32768;
-// The layout probe reads two bytes at offset 0 and two at 928.
-constexpr std::size_t kLayoutProbeBlock = 4096;
+// The layout shows in two bytes at offset 0 or two at 928.
+constexpr std::size_t kLayoutHeadSize = kLayoutBBase + 2;
 
 bool HasBlockMark(const ByteView& v) { return v[0] == 0xC6 && v[1] == 0xC4; }
 
@@ -34,24 +34,34 @@ Result<OcbRecord> ReadSlot(BlockReader& file, std::uint64_t offset, const OcbHea
   return DecodeOcbRecord(*slot, header, inFile);
 }
 
-}  // namespace
-
-Result<OcbLayout> ProbeOcbLayout(BlockReader& file, OcbLayout previous) {
-  auto head = file.view(0, 2);
-  if (!head) return head.error();
-  if (HasBlockMark(*head)) return OcbLayout{0, 0};
-  auto second = file.view(kLayoutBBase, 2);
-  if (!second) return second.error();
-  if (HasBlockMark(*second)) return OcbLayout{kLayoutBBase, kLayoutBPadding};
+OcbLayout OcbLayoutFromHead(const ByteView& head, OcbLayout previous) {
+  if (HasBlockMark(head)) return OcbLayout{0, 0};
+  if (HasBlockMark(head.sub(kLayoutBBase, 2))) return OcbLayout{kLayoutBBase, kLayoutBPadding};
   return previous;
 }
 
+}  // namespace
+
+Result<OcbLayout> ProbeOcbLayout(BlockReader& file, OcbLayout previous) {
+  auto head = file.view(0, kLayoutHeadSize);
+  if (!head) return head.error();
+  return OcbLayoutFromHead(*head, previous);
+}
+
 OcbLayout OcbLayoutOf(FileSystem& files, const std::string& path, OcbLayout previous) {
+  // Only the head is read: a packed member is not unpacked whole just to look at it.
   // A file that cannot be opened or read leaves the layout as it was, as its read would.
-  auto opened = OpenedFile::open(files, path, kOcbFill, kLayoutProbeBlock);
+  auto opened = files.openRead(path);
   if (!opened) return previous;
-  auto layout = ProbeOcbLayout(opened->reader(), previous);
-  return layout ? *layout : previous;
+  std::array<std::uint8_t, kLayoutHeadSize> head{};
+  std::size_t have = 0;
+  while (have < head.size()) {
+    auto got = (*opened)->readAt(have, head.data() + have, head.size() - have);
+    if (!got) return previous;
+    if (*got == 0) break;
+    have += *got;
+  }
+  return OcbLayoutFromHead(ByteView(head.data(), have, kOcbFill), previous);
 }
 
 Result<OcbScan> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& header, ReaderContext& ctx) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/calls_per_hour.h"
 #include "core/content_digest.h"
 #include "core/read_failure.h"
 #include "core/warning.h"
@@ -42,6 +43,7 @@ struct AnalyserEntry {
   std::vector<Warning> warnings;                // from the probe and the last read
   bool weakMatch = false;                       // the probe passed only through bytes past the end
   std::optional<std::uint64_t> verifiedRecords; // from a read in verify mode
+  std::optional<CallsPerHour> callsPerHour;     // from a read in verify mode, where records carry a time
 
   bool duplicate() const { return duplicateOf.has_value(); }
   // Whether the row holds calls a reader found: what duplicates compare.

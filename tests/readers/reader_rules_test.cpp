@@ -153,6 +153,7 @@ TEST(EwsdRules, ItemsRecordsAndPackages) {
       {cutLast, d + "09:00:00," + d + "09:05:00,2"},
       {EwsdFile({EwsdAt(9, 0), EwsdRecordBytes(pastItsEnd), EwsdFillers(20)}), "failed: corrupt: "},
       {EwsdFile({Bytes{0x84, 0x02}, EwsdAt(9, 0)}), "failed: corrupt: "},
+      {EwsdFile({EwsdAt(9, 0), Bytes{0x84, 0x04, 0x00, 0x80}}), d + "09:00:00,,2"},  // a header alone
       {EwsdFile({EwsdAt(9, 0), EwsdAt(9, 1), EwsdRecordBytes(unknown)}), "failed: unknown_package: "},
   };
   for (const auto& [bytes, expected] : cases) ExpectOutcome(Read(ReadEwsdFile, bytes), expected);

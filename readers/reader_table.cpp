@@ -47,12 +47,6 @@ void ReaderTable::addPrepared(std::string family, ReadPreparer prepare) {
   rows_.push_back({std::move(family), std::move(prepare)});
 }
 
-bool ReaderTable::has(std::string_view family) const {
-  for (const auto& row : rows_)
-    if (row.family == family) return true;
-  return false;
-}
-
 std::optional<ReadCall> ReaderTable::prepare(std::string_view family, const std::string& path, FileSystem& files,
                                              Preparation when) {
   for (auto& row : rows_) {

@@ -50,7 +50,6 @@ class ReaderTable {
   // A reader that carries something over; `prepare` keeps it.
   void addPrepared(std::string family, ReadPreparer prepare);
 
-  bool has(std::string_view family) const;
   // The read of `path` by the reader of `family`; nothing when the family has none.
   // The read never throws: a failure the reader did not expect comes back as an
   // "internal" failure.

@@ -84,6 +84,7 @@ QVariant AnalyserListModel::data(const QModelIndex& index, int role) const {
       if (entry.duplicateOf) lines << QStringLiteral("Duplicate of No. %1").arg(*entry.duplicateOf);
       if (entry.sameContentAs) lines << QStringLiteral("Same content as No. %1").arg(*entry.sameContentAs);
       for (const auto& w : entry.warnings) lines << QString::fromStdString(w.text);
+      if (entry.verifiedRecords) lines << QStringLiteral("Verified records: %1").arg(*entry.verifiedRecords);
       if (lines.isEmpty()) return {};
       return lines.join('\n');
     }

@@ -74,6 +74,20 @@ def main(path):
                   f"| {base} | {ratio:.2f} | {mark} |")
         print()
 
+    trust = [f for f in families if any(n.startswith(f"Digest/{f}/") for n in runs)]
+    if trust:
+        print("| family | reader GB/s | with XXH3 GB/s | digest cost | verify GB/s | cat GB/s | verify / cat |")
+        print("|---|---|---|---|---|---|---|")
+        for fam in trust:
+            size = next(n.split("/")[2] for n in runs if n.startswith(f"Reader/{fam}/"))
+            speed = {k: gbps(runs[f"{k}/{fam}/{size}"]["median"]) if f"{k}/{fam}/{size}" in runs else 0.0
+                     for k in ("Reader", "Digest", "Verify", "Cat")}
+            cost = f"{100 * (speed['Reader'] / speed['Digest'] - 1):.0f}%" if speed["Digest"] else "-"
+            ratio = f"{speed['Verify'] / speed['Cat']:.2f}" if speed["Cat"] else "-"
+            print(f"| {fam} ({size}) | {speed['Reader']:.2f} | {speed['Digest']:.2f} | {cost} | "
+                  f"{speed['Verify']:.2f} | {speed['Cat']:.2f} | {ratio} |")
+        print()
+
     packed = {n.split("/")[1] for n in runs if n.startswith("Packed/")}
     packed_families = [f for f in GOALS if f in packed] + sorted(packed - set(GOALS))
     if packed_families:

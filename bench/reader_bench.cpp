@@ -72,11 +72,12 @@ Clock BenchClock() {
   return clock;
 }
 
-// The reader's outcome as "start,end,count", the form the expected results take.
-std::string RunReader(const BenchFile& file) {
+// The reader's outcome as "start,end,count", the form the expected results take; by
+// default the reader alone, without the content digest.
+std::string RunReader(const BenchFile& file, ReadOptions options = {.digests = false}) {
   static const Clock clock = BenchClock();
   ReaderTable table = DefaultReaderTable();
-  ReaderContext ctx(RealFileSystem(), clock, {});
+  ReaderContext ctx(RealFileSystem(), clock, {}, options);
   return testdata::OutcomeText(table.prepare(file.family, file.path, RealFileSystem()).value()(ctx));
 }
 
@@ -234,16 +235,30 @@ void Register(const Options& o, const std::vector<BenchFile>& big, const std::ve
                                           state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.size));
                                         }),
            o);
-    MinMax(benchmark::RegisterBenchmark(("Reader/" + f.family + "/" + size).c_str(),
+    // `cat FILE > /dev/null` on the same warm file: the speed a user compares with.
+    MinMax(benchmark::RegisterBenchmark(("Cat/" + f.family + "/" + size).c_str(),
                                         [f](benchmark::State& state) {
-                                          for (auto _ : state) {
-                                            std::string r = RunReader(f);
-                                            if (r != f.expected) state.SkipWithError("wrong reader result");
-                                            benchmark::DoNotOptimize(r);
-                                          }
+                                          for (auto _ : state)
+                                            if (Spawn({"cat", f.path}).status != 0) state.SkipWithError("cat failed");
                                           state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.size));
                                         }),
            o);
+    // The reader alone, with the XXH3 digest (hashed beside it when a second core is
+    // free), and walking every record in verify mode.
+    const std::pair<const char*, ReadOptions> modes[] = {{"Reader/", {.digests = false}},
+                                                         {"Digest/", {.digests = true}},
+                                                         {"Verify/", {.digests = false, .verify = true}}};
+    for (const auto& [mode, options] : modes)
+      MinMax(benchmark::RegisterBenchmark((mode + f.family + "/" + size).c_str(),
+                                          [f, options = options](benchmark::State& state) {
+                                            for (auto _ : state) {
+                                              std::string r = RunReader(f, options);
+                                              if (r != f.expected) state.SkipWithError("wrong reader result");
+                                              benchmark::DoNotOptimize(r);
+                                            }
+                                            state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.size));
+                                          }),
+             o);
   }
   for (const auto& f : big) {
     if (!o.packed) break;

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <random>
 
 #include "support/fault_injection.h"
 #include "support/memory_file_system.h"
@@ -16,6 +17,7 @@
 #include "readers/modEWSD.h"
 #include "readers/modOCB.h"
 #include "readers/probe.h"
+#include "readers/reader_toolkit.h"
 #include "testdata/axe.h"
 #include "testdata/cdot.h"
 #include "testdata/e10b.h"
@@ -221,6 +223,69 @@ TEST_P(ReaderContract, LargeFilesTakeFewReadsAndFailuresThrowTheirKind) {
   faulty.clear();
   faulty.failOpen(EACCES);
   EXPECT_EQ(kindOf(c.path), FailureKind::Open);
+}
+
+// A day of calls a random builder made: how many, the first one's second of the day and
+// the seconds between them, all within the day.
+struct CallDay {
+  std::size_t calls;
+  unsigned first, step;
+};
+
+std::string ClockText(unsigned s) { return TwoDigits(s / 3600) + ":" + TwoDigits(s / 60 % 60) + ":" + TwoDigits(s % 60); }
+
+// The family's file of those calls, framed as the builder chooses.
+Bytes BuildCallDay(int family, const CallDay& d, std::mt19937& rng) {
+  const unsigned hour = d.first / 3600, minute = d.first / 60 % 60;
+  switch (family) {
+    case kFamilyOcb: {
+      OcbFile file{rng() % 2 ? testdata::OcbLayout::A : testdata::OcbLayout::B,
+                   OcbBlocksOf(OcbCalls(d.calls, 45, d.first, d.step), 26, 45), static_cast<OcbEnd>(rng() % 4)};
+      return BuildOcbFile(file);
+    }
+    case kFamilyEwsd: {
+      std::vector<Bytes> items;
+      for (const EwsdStamp& stamp : EwsdStamps(d.calls, {26, 4, 17, hour, minute, d.first % 60}, d.step)) {
+        if (rng() % 4 == 0) items.push_back(rng() % 2 ? EwsdFillers(1 + rng() % 3) : EwsdSkipItem(2 + rng() % 9));
+        items.push_back(EwsdRecordBytes(EwsdCall(stamp)));
+      }
+      return EwsdFile(items);
+    }
+    case kFamilyE10b:
+      return E10bFile(E10bBlocks(E10bRun(static_cast<std::uint16_t>(1 + rng() % 65535), d.calls, 45, hour, minute)));
+    case kFamilyCdot: {
+      // Calls, the end mark (counted with them) and records after it that are not.
+      std::vector<CdotRecord> records = CdotCalls(d.calls - 1, static_cast<unsigned>(rng()));
+      records.push_back(CdotEndMark());
+      for (const CdotRecord& after : CdotCalls(rng() % 5)) records.push_back(after);
+      return CdotFile(records);
+    }
+    case kFamilyAxe:
+      return AxeFile(AxeBlocks(AxeRun(static_cast<int>(rng() % 3), d.calls, "250318", hour, minute, d.step)));
+    default:
+      return EssFile(EssRun(d.calls, "250318", hour, minute, d.step), rng() % 3, rng() % 2 ? "\n" : "");
+  }
+}
+
+// Files the test-data library builds at random read as the calls they were built from.
+TEST_P(ReaderContract, RandomFilesReadAsTheCallsTheyHold) {
+  const ReaderCase& c = GetParam();
+  std::mt19937 rng(20261207);
+  for (int i = 0; i < 40; ++i) {
+    CallDay d{1 + rng() % 1500, static_cast<unsigned>(rng() % 43200), 1 + static_cast<unsigned>(rng() % 28)};
+    if (c.family == kFamilyE10b) d.step = 60;  // one ticket a minute
+    if (c.family == kFamilyE10b || c.family == kFamilyAxe || c.family == kFamily5ess) d.first -= d.first % 60;
+    d.calls = std::min<std::size_t>(d.calls, (86399 - d.first) / d.step + 1);
+    const std::string date = c.family == kFamilyEwsd ? "2026-04-17   "
+                             : c.family == kFamilyAxe || c.family == kFamily5ess ? "2025-03-18   "
+                                                                                 : "2026-02-14   ";
+    const std::string expected =
+        c.family == kFamilyCdot ? date + "00:00:00," + date + "23:59:59," + std::to_string(d.calls)
+                                : date + ClockText(d.first) + "," + date +
+                                      ClockText(d.first + static_cast<unsigned>(d.calls - 1) * d.step) + "," +
+                                      std::to_string(d.calls);
+    ASSERT_EQ(ReadFresh(c, BuildCallDay(c.family, d, rng)), expected) << i;
+  }
 }
 
 TEST_P(ReaderContract, EveryPrefixIsReadWithoutFailingOrLosingRecords) {

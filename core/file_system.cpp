@@ -13,6 +13,20 @@ namespace vellmark {
 
 IoError MakeIoError(IoStep step, int code) { return IoError{step, code, std::strerror(code)}; }
 
+Result<std::size_t> ReadFullyAt(int fd, std::uint64_t offset, std::uint8_t* buffer, std::size_t n) {
+  std::size_t got = 0;
+  while (got < n) {
+    ssize_t r = ::pread(fd, buffer + got, n - got, static_cast<off_t>(offset + got));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return MakeIoError(IoStep::Read, errno);
+    }
+    if (r == 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  return got;
+}
+
 namespace {
 
 class PosixInputFile : public InputFile {
@@ -21,17 +35,7 @@ class PosixInputFile : public InputFile {
   ~PosixInputFile() override { ::close(fd_); }
 
   Result<std::size_t> readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t n) override {
-    std::size_t got = 0;
-    while (got < n) {
-      ssize_t r = ::pread(fd_, buffer + got, n - got, static_cast<off_t>(offset + got));
-      if (r < 0) {
-        if (errno == EINTR) continue;
-        return MakeIoError(IoStep::Read, errno);
-      }
-      if (r == 0) break;
-      got += static_cast<std::size_t>(r);
-    }
-    return got;
+    return ReadFullyAt(fd_, offset, buffer, n);
   }
   std::uint64_t size() const override { return size_; }
 

@@ -65,4 +65,7 @@ class FileSystem {
 // The machine's own files.
 FileSystem& RealFileSystem();
 
+// pread until n bytes are read or the file ends, going on after interrupts: the count read.
+Result<std::size_t> ReadFullyAt(int fd, std::uint64_t offset, std::uint8_t* buffer, std::size_t n);
+
 }  // namespace vellmark

@@ -1,5 +1,7 @@
 #include "core/spool.h"
 
+#include "core/file_system.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -80,17 +82,7 @@ Result<std::size_t> Spool::readAt(std::uint64_t offset, std::uint8_t* buffer, st
     std::memcpy(buffer, memory_.data() + offset, n);
     return n;
   }
-  std::size_t got = 0;
-  while (got < n) {
-    ssize_t r = ::pread(fd_, buffer + got, n - got, static_cast<off_t>(offset + got));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return MakeIoError(IoStep::Read, errno);
-    }
-    if (r == 0) break;
-    got += static_cast<std::size_t>(r);
-  }
-  return got;
+  return ReadFullyAt(fd_, offset, buffer, n);
 }
 
 }  // namespace vellmark

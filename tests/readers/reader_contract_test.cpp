@@ -185,7 +185,9 @@ TEST_P(ReaderContract, ProgressAndStop) {
   const std::string whole = plain.read(c.read, c.path);
   ASSERT_EQ(plain.finalProgress(), 0);
   for (std::size_t i = 1; i + 1 < plain.progress.size(); ++i) EXPECT_LE(plain.progress[i - 1], plain.progress[i]);
-  if (c.family != kFamilyE10b) EXPECT_LE(plain.polls, 101);  // once a step of the bar; E10B asks every block
+  if (c.family != kFamilyE10b) {
+    EXPECT_LE(plain.polls, 101);  // once a step of the bar; E10B asks every block
+  }
   const bool polls = c.family == kFamilyEwsd || c.family == kFamilyE10b || c.family == kFamily5ess;
   EXPECT_EQ(plain.polls > 0, polls);
   if (!polls) return;

@@ -65,6 +65,14 @@ struct EwsdPackageWalk {
 // past its L + 1 is corrupt; in a cut record the walk just ends there.
 Result<EwsdPackageWalk, ReadFailure> WalkEwsdPackages(const EwsdRecordBuffer& record);
 
+// The call's hour as package 100 holds it, year, month, day and hour bytes in that
+// order (yy << 24 | mm << 16 | dd << 8 | hh); 0 when the walk meets no package 100
+// or an unknown one. Nothing is decoded to text on the way, so every record of a
+// file can afford it.
+std::uint32_t EwsdCallHourKey(const EwsdRecordBuffer& record);
+// The time text of a call in the hour of `key`, as the list shows it.
+std::string EwsdHourStamp(std::uint32_t key);
+
 // Offset just after the digit field whose count byte is at `offset` (not read here).
 std::size_t SkipEwsdDigitField(std::size_t offset, std::uint8_t countByte);
 

@@ -141,10 +141,16 @@ void TimelineView::paint(QPainter& p, const QSize& size) const {
   p.save();
   p.setClipRect(QRect(kLabelWidth, 0, size.width() - kLabelWidth, size.height()));
   paintAxis(p, size);
-  for (const auto& shade : model_.shades()) {
-    const double x0 = xOf(shade.from), x1 = xOf(shade.to);
-    p.fillRect(QRectF(x0, kAxisHeight + shade.lane * kLaneHeight, std::max(x1 - x0, 2.0), kLaneHeight), shade.colour);
-  }
+  // Gaps lie between bars, behind them; overlaps lie on bars and are laid over them.
+  auto paintShades = [&](TimelineModel::ShadeKind kind) {
+    for (const auto& shade : model_.shades()) {
+      if (shade.kind != kind) continue;
+      const double x0 = xOf(shade.from), x1 = xOf(shade.to);
+      p.fillRect(QRectF(x0, kAxisHeight + shade.lane * kLaneHeight + 2, std::max(x1 - x0, 2.0), kLaneHeight - 4),
+                 shade.colour);
+    }
+  };
+  paintShades(TimelineModel::ShadeKind::Gap);
   p.setRenderHint(QPainter::Antialiasing, false);
   for (const auto& bar : model_.bars()) {
     const double x0 = xOf(bar.start);
@@ -171,6 +177,7 @@ void TimelineView::paint(QPainter& p, const QSize& size) const {
       p.drawPolygon(flag, 3);
     }
   }
+  paintShades(TimelineModel::ShadeKind::Overlap);
   p.restore();
   const auto left = model_.leftOutRows();
   if (!left.empty()) {

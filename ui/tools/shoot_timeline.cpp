@@ -36,9 +36,9 @@ int main(int argc, char** argv) {
   const int row = argc > 2 ? std::atoi(argv[2]) : 0;
   window.findChild<QTableView*>("ListView1")->selectRow(row);
   QApplication::processEvents();
-  // The hours around the selected file: from four hours before it to two after.
+  // The hours around the selected file: from one hour before it to two after.
   if (const auto* bar = window.timeline()->model()->barOfRow(static_cast<std::size_t>(row)))
-    window.timeline()->view()->showSpan(bar->start - 4 * 3600, bar->end + 2 * 3600);
+    window.timeline()->view()->showSpan(bar->start - 3600, bar->end + 2 * 3600);
   if (!window.grab().save(QString::fromLocal8Bit(argv[1]), "PNG")) {
     std::fprintf(stderr, "vellmark-shoot-timeline: cannot write %s\n", argv[1]);
     return 1;

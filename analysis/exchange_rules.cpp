@@ -75,7 +75,8 @@ Result<ExchangeRule, std::string> ExchangeRule::Parse(const std::string& pattern
     return std::string("not a regular expression: ") + e.what();
   }
   auto exchange = translated->groups.find("exchange");
-  if (exchange == translated->groups.end()) return std::string("the rule has no group named exchange: (?<exchange>...)");
+  if (exchange == translated->groups.end())
+    return std::string("the rule has no group named exchange: (?<exchange>...)");
   rule.exchangeGroup_ = exchange->second;
   if (auto seq = translated->groups.find("seq"); seq != translated->groups.end()) rule.seqGroup_ = seq->second;
   return rule;

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Turns vellmark-bench's JSON output (--benchmark_out=FILE --benchmark_out_format=json)
-into Markdown tables: readers against the file layer, readers on .gz and .zst copies
+into Markdown tables: readers against the file layer, verify mode with and without the
+calls per hour, readers on .gz and .zst copies
 against the plain files, the probe, whole CLI runs and,
 when measured, cold reads against cat.
 
@@ -72,6 +73,24 @@ def main(path):
             mark = "" if goal is None else (f">= {goal}" + (" ok" if ratio >= goal else " MISSED"))
             print(f"| {fam} ({size}) | {gbps(r['median']):.2f} ({gbps(r['min']):.2f} to {gbps(r['max']):.2f}) "
                   f"| {base} | {ratio:.2f} | {mark} |")
+        print()
+
+    verified = {n.split("/")[1] for n in runs if n.startswith("Verify/")}
+    verify_families = [f for f in GOALS if f in verified] + sorted(verified - set(GOALS))
+    if verify_families:
+        print("| family | verify GB/s | without hours GB/s | hours / without | verify / file layer | goal |")
+        print("|---|---|---|---|---|---|")
+        for fam in verify_families:
+            size = next(n.split("/")[2] for n in runs if n.startswith(f"Verify/{fam}/"))
+            v, w = runs[f"Verify/{fam}/{size}"], runs.get(f"VerifyNoHours/{fam}/{size}")
+            b = runs.get(f"Baseline/{fam}/{size}")
+            by_hours = gbps(v["median"]) / gbps(w["median"]) if w and gbps(w["median"]) else 0.0
+            ratio = gbps(v["median"]) / gbps(b["median"]) if b and gbps(b["median"]) else 0.0
+            goal = GOALS.get(fam)
+            mark = "" if goal is None else (f">= {goal}" + (" ok" if ratio >= goal else " MISSED"))
+            without = f"{gbps(w['median']):.2f}" if w else "-"
+            print(f"| {fam} ({size}) | {gbps(v['median']):.2f} ({gbps(v['min']):.2f} to {gbps(v['max']):.2f}) "
+                  f"| {without} | {by_hours:.2f} | {ratio:.2f} | {mark} |")
         print()
 
     packed = {n.split("/")[1] for n in runs if n.startswith("Packed/")}

@@ -1,5 +1,6 @@
-// vellmark-bench: reader throughput against the file layer's own, the probe on small
-// and large files, and whole vellmark-cli runs with their peak memory.
+// vellmark-bench: reader throughput against the file layer's own (plain reads and
+// verify mode, with and without the calls per hour), the probe on small and large
+// files, and whole vellmark-cli runs with their peak memory.
 //
 //   vellmark-bench [--size=1GiB] [--cache-dir=DIR] [--repetitions=5] [--cold]
 //                  [--verify-only] [--no-cli] [--no-packed] [--real-time] [benchmark options...]
@@ -73,10 +74,10 @@ Clock BenchClock() {
 }
 
 // The reader's outcome as "start,end,count", the form the expected results take.
-std::string RunReader(const BenchFile& file) {
+std::string RunReader(const BenchFile& file, ReadOptions options = {}) {
   static const Clock clock = BenchClock();
   ReaderTable table = DefaultReaderTable();
-  ReaderContext ctx(RealFileSystem(), clock, {});
+  ReaderContext ctx(RealFileSystem(), clock, {}, options);
   return testdata::OutcomeText(table.prepare(file.family, file.path, RealFileSystem()).value()(ctx));
 }
 
@@ -244,6 +245,23 @@ void Register(const Options& o, const std::vector<BenchFile>& big, const std::ve
                                           state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.size));
                                         }),
            o);
+  }
+  // Verify mode walks every record: with the calls of each hour counted, and without.
+  for (const auto& f : big) {
+    for (bool hours : {true, false}) {
+      ReadOptions options;
+      options.verify = true;
+      options.callsPerHour = hours;
+      const std::string name = std::string(hours ? "Verify/" : "VerifyNoHours/") + f.family + "/" + SizeName(o.size);
+      MinMax(benchmark::RegisterBenchmark(name.c_str(),
+                                          [f, options](benchmark::State& state) {
+                                            for (auto _ : state)
+                                              if (RunReader(f, options) != f.expected)
+                                                state.SkipWithError("wrong reader result");
+                                            state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.size));
+                                          }),
+             o);
+    }
   }
   for (const auto& f : big) {
     if (!o.packed) break;

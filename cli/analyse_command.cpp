@@ -113,7 +113,8 @@ std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
       if (!takeValue()) return "--exchange-rule needs FAMILY=REGEX";
       const std::size_t eq = value.find('=');
       auto family = ExchangeRules::FamilyNamed(value.substr(0, eq));
-      if (eq == std::string::npos || !family) return "--exchange-rule takes FAMILY=REGEX, FAMILY one of OCB, EWSD, 5ESS, E10B, CDOT, AXE";
+      if (eq == std::string::npos || !family)
+        return "--exchange-rule takes FAMILY=REGEX, FAMILY one of OCB, EWSD, 5ESS, E10B, CDOT, AXE";
       if (auto refused = options.lanes.rules.set(*family, value.substr(eq + 1)))
         return "--exchange-rule " + *family + ": " + *refused;
     } else if (name == "--force" && !hasValue) {

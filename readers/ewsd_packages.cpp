@@ -108,16 +108,14 @@ class PackageWalker {
 
 }  // namespace
 
-std::size_t SkipEwsdDigitField(std::size_t offset, std::uint8_t countByte) {
-  std::size_t digits = countByte % 32u;
-  return offset + 1 + (digits + 1) / 2;
-}
-
 Result<EwsdPackageWalk, ReadFailure> WalkEwsdPackages(const EwsdRecordBuffer& record) {
   return PackageWalker(record).run();
 }
 
-std::uint32_t EwsdCallHourKey(const EwsdRecordBuffer& record) { return PackageWalker(record, true).hourKey(); }
+std::uint32_t EwsdCallHourKey(const EwsdRecordBuffer& record) {
+  if (auto key = EwsdLeadingHourKey(record.bytes, record.length)) return *key;
+  return PackageWalker(record, true).hourKey();
+}
 
 std::string EwsdHourStamp(std::uint32_t key) {
   return Stamp("20" + TwoDigits(key >> 24) + "-" + TwoDigits(key >> 16 & 0xFF) + "-" + TwoDigits(key >> 8 & 0xFF),

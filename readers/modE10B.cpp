@@ -84,7 +84,10 @@ ReaderOutcome ReadE10bFile(const std::string& path, ReaderContext& ctx) {
       unsigned seq = E10bSequenceNumber(record);
       if (seq == 0) continue;  // empty slot: neither counts nor breaks the chain
       ++verified;
-      if (countHours) hours.add(record.bigEndian(8, 3));
+      if (countHours) {
+        const std::uint8_t* r = record.data();  // a whole slot of the block
+        hours.add(std::uint64_t{r[8]} << 16 | std::uint64_t{r[9]} << 8 | r[10]);
+      }
       if (brokenAt) continue;  // verify mode reads on past the break
       if (range.records > 0 && seq != previous + 1 && seq != 1) {
         brokenAt = b * kBlockSize + s * kSlotSize;  // an older run of tickets: the records end here

@@ -187,7 +187,8 @@ class ItemScanner {
 
  private:
   static void CountHour(const ByteView& bytes, std::size_t length, HourCounter& hours) {
-    if (std::uint32_t key = EwsdCallHourKey(EwsdRecordBuffer{bytes, length, false, 0})) hours.add(key);
+    if (auto key = EwsdLeadingHourKey(bytes, length)) hours.add(*key);
+    else if (std::uint32_t walked = EwsdCallHourKey(EwsdRecordBuffer{bytes, length, false, 0})) hours.add(walked);
   }
 
   // The bytes from `pos` on, at least two where the file has them.

@@ -94,10 +94,13 @@ Result<OcbScan> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& h
     if (!scan.notFullAt && !isCall(kOcbSlotsPerBlock - 1)) scan.notFullAt = start;
     if (inFile < kOcbBlockLength && !scan.trailingAt) scan.trailingAt = start;
     if (verify && hours) {
+      // A slot that holds a call lies wholly in the view: its day and hour bytes are read in place.
+      const std::uint8_t* slots = block->data() + kOcbSlotsOffset;
       for (int k = 0; k < kOcbSlotsPerBlock; ++k) {
         if (!isCall(k)) continue;
         ++scan.calls;
-        hours->add(block->bigEndian(kOcbSlotsOffset + kOcbSlotLength * k + 3, 3));
+        const std::uint8_t* slot = slots + kOcbSlotLength * static_cast<unsigned>(k);
+        hours->add(std::uint64_t{slot[3]} << 16 | std::uint64_t{slot[4]} << 8 | slot[5]);
       }
     } else if (verify) {
       for (int k = 0; k < kOcbSlotsPerBlock; ++k) scan.calls += isCall(k);

@@ -76,6 +76,7 @@ void TimelineModel::refresh() {
       auto span = PlacedSpan(e);
       Bar bar;
       bar.row = number - 1;
+      bar.path = QString::fromStdString(e.path);
       bar.lane = static_cast<int>(lane);
       bar.start = span->start;
       bar.end = span->end;

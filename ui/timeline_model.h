@@ -30,6 +30,7 @@ class TimelineModel : public QObject {
   };
   struct Bar {
     std::size_t row = 0;  // 0-based list row
+    QString path;         // the row's file
     int lane = 0;
     qint64 start = 0, end = 0;  // seconds since 1970
     QColor fill;                // without calls per hour

@@ -114,8 +114,9 @@ QString TimelineView::hoverText(const QPoint& pos) const {
   auto row = rowAt(pos);
   if (!row) return {};
   const TimelineModel::Bar* bar = model_.barOfRow(*row);
-  QString text = tr("Row %1\n%2 to %3").arg(*row + 1).arg(TimelineModel::TimeText(bar->start),
-                                                           TimelineModel::TimeText(bar->end));
+  QString text = tr("Row %1: %2\n%3 to %4")
+                     .arg(*row + 1)
+                     .arg(bar->path, TimelineModel::TimeText(bar->start), TimelineModel::TimeText(bar->end));
   if (bar->duplicate) text += tr("\nduplicate");
   if (bar->sameContent) text += tr("\nsame content as an earlier file");
   if (bar->warned) text += tr("\nhas warnings");

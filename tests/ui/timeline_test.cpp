@@ -93,7 +93,7 @@ void TimelineTest::verifyShadesTheHoursAndAClickSelectsTheRow() {
   QCOMPARE(list->selectionModel()->selectedRows().front().row(), 6);
   QVERIFY(model().barOfRow(6)->selected);
   QVERIFY(!model().barOfRow(5)->selected);
-  QVERIFY(view->hoverText(QPoint(x, y)).startsWith("Row 7\n"));
+  QVERIFY(view->hoverText(QPoint(x, y)).startsWith("Row 7: " + QString::fromStdString(dir_->file("BOMFILE02.AXE"))));
   QCOMPARE(window_->timeline()->histogram()->hourSlots().size(), std::size_t{2});
   QCOMPARE(window_->timeline()->histogram()->hourSlots()[1].calls, std::uint64_t{60});
 }

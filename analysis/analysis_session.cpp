@@ -233,6 +233,7 @@ void AnalysisSession::analyseEntry(std::size_t row, PassObserver& observer) {
     e.writtenRecords.reset();
     e.digests.reset();
     e.verifiedRecords.reset();
+    e.callsPerHour.reset();
     e.warnings.clear();
     if (e.weakMatch) e.warnings.push_back(WeakMatchWarning());
     if (unpacked) e.sizeBytes = unpacked;
@@ -242,6 +243,7 @@ void AnalysisSession::analyseEntry(std::size_t row, PassObserver& observer) {
       e.records = range->records;
       e.digests = range->digests;
       e.verifiedRecords = range->verifiedRecords;
+      e.callsPerHour = range->callsPerHour;
       e.warnings.insert(e.warnings.end(), range->warnings.begin(), range->warnings.end());
     } else {
       e.start = e.end = std::string(std::holds_alternative<Stopped>(outcome) ? kWaitingStatus : kInvalidStatus);

@@ -1,5 +1,6 @@
-// vellmark-bench: reader throughput against the file layer's own, the probe on small
-// and large files, and whole vellmark-cli runs with their peak memory.
+// vellmark-bench: reader throughput against the file layer's own (plain reads and
+// verify mode, with and without the calls per hour), the probe on small and large
+// files, and whole vellmark-cli runs with their peak memory.
 //
 //   vellmark-bench [--size=1GiB] [--cache-dir=DIR] [--repetitions=5] [--cold]
 //                  [--verify-only] [--no-cli] [--no-packed] [--real-time] [benchmark options...]
@@ -244,10 +245,13 @@ void Register(const Options& o, const std::vector<BenchFile>& big, const std::ve
                                         }),
            o);
     // The reader alone, with the XXH3 digest (hashed beside it when a second core is
-    // free), and walking every record in verify mode.
-    const std::pair<const char*, ReadOptions> modes[] = {{"Reader/", {.digests = false}},
-                                                         {"Digest/", {.digests = true}},
-                                                         {"Verify/", {.digests = false, .verify = true}}};
+    // free), and walking every record in verify mode, with the calls of each hour
+    // counted and without.
+    const std::pair<const char*, ReadOptions> modes[] = {
+        {"Reader/", {.digests = false}},
+        {"Digest/", {.digests = true}},
+        {"Verify/", {.digests = false, .verify = true}},
+        {"VerifyNoHours/", {.digests = false, .verify = true, .callsPerHour = false}}};
     for (const auto& [mode, options] : modes)
       MinMax(benchmark::RegisterBenchmark((mode + f.family + "/" + size).c_str(),
                                           [f, options = options](benchmark::State& state) {

@@ -23,6 +23,8 @@ struct AnalyseOptions {
   ReadOptions read;        // --verify, --sha256
   int jobs = DefaultJobs();  // files read at once
   UnpackLimits limits;       // when an unpacked member is taken for a bomb
+  bool continuity = false;   // --continuity: gaps, overlaps and missing files per exchange
+  ContinuityOptions lanes;   // --gap-minutes, --exchange-rule
   std::vector<std::string> paths;
 };
 
@@ -98,6 +100,23 @@ std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
       auto ratio = ParseByteCount(value);
       if (!ratio || *ratio == 0) return "--unpack-ratio takes a whole number above 0";
       options.limits.ratio = *ratio;
+    } else if (name == "--continuity" && !hasValue) {
+      options.continuity = true;
+    } else if (name == "--gap-minutes") {
+      if (!takeValue()) return "--gap-minutes needs a value";
+      int minutes = 0;
+      auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), minutes);
+      if (ec != std::errc() || end != value.data() + value.size() || minutes < 0)
+        return "--gap-minutes takes a whole number of minutes";
+      options.lanes.gapMinutes = minutes;
+    } else if (name == "--exchange-rule") {
+      if (!takeValue()) return "--exchange-rule needs FAMILY=REGEX";
+      const std::size_t eq = value.find('=');
+      auto family = ExchangeRules::FamilyNamed(value.substr(0, eq));
+      if (eq == std::string::npos || !family)
+        return "--exchange-rule takes FAMILY=REGEX, FAMILY one of OCB, EWSD, 5ESS, E10B, CDOT, AXE";
+      if (auto refused = options.lanes.rules.set(*family, value.substr(eq + 1)))
+        return "--exchange-rule " + *family + ": " + *refused;
     } else if (name == "--force" && !hasValue) {
       options.force = true;
     } else if (name == "--verify" && !hasValue) {
@@ -184,7 +203,13 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
     }
   }
   if (!options.workbook.empty() && !ExportWorkbook(io, options.workbook, session.list(), totals)) status = kExitFailures;
-  PrintList({session, totals, summary.ran ? ClosingMessage(summary) : "", now}, options.format, io.out);
+  // Only the table and JSON carry the findings: the other formats are fixed layouts.
+  std::optional<Continuity> continuity;
+  if (options.continuity && (options.format == ListFormat::Table || options.format == ListFormat::Json))
+    continuity = FindContinuity(session.list().entries(), options.lanes);
+  PrintList({session, totals, summary.ran ? ClosingMessage(summary) : "", now, continuity ? &*continuity : nullptr,
+             options.lanes.gapMinutes},
+            options.format, io.out);
   return status;
 }
 

@@ -22,6 +22,35 @@ std::string JsonNumber(const std::optional<T>& value) { return Number(value, "nu
 // The totals as the status bar shows them; all empty when there are none.
 TotalsTexts Totals(const ListOutput& list) { return list.totals ? ShowTotals(*list.totals) : TotalsTexts{}; }
 
+// A list of row numbers.
+std::string JsonRows(const std::vector<std::size_t>& rows) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < rows.size(); ++i) text += (i ? "," : "") + std::to_string(rows[i]);
+  return text + "]";
+}
+
+void PrintContinuityJson(const Continuity& c, std::ostream& out) {
+  auto lane = [&c](std::size_t i) {
+    return "\"family\":" + JsonString(c.lanes[i].family) + ",\"exchange\":" + JsonString(c.lanes[i].exchange);
+  };
+  out << ",\"continuity\":{\"exchanges\":[";
+  for (std::size_t i = 0; i < c.lanes.size(); ++i)
+    out << (i ? "," : "") << "{" << lane(i) << ",\"rows\":" << JsonRows(c.lanes[i].rows) << "}";
+  for (const auto* spans : {&c.gaps, &c.overlaps}) {
+    out << "],\"" << (spans == &c.gaps ? "gaps" : "overlaps") << "\":[";
+    for (std::size_t i = 0; i < spans->size(); ++i) {
+      const LaneSpan& s = (*spans)[i];
+      out << (i ? "," : "") << "{" << lane(s.lane) << ",\"after\":" << s.after << ",\"before\":" << s.before
+          << ",\"minutes\":" << s.minutes << "}";
+    }
+  }
+  out << "],\"missing\":[";
+  for (std::size_t i = 0; i < c.missing.size(); ++i)
+    out << (i ? "," : "") << "{" << lane(c.missing[i].lane) << ",\"from\":" << c.missing[i].from
+        << ",\"to\":" << c.missing[i].to << "}";
+  out << "],\"left_out\":" << JsonRows(c.leftOut) << "}";
+}
+
 void PrintJson(const ListOutput& list, std::ostream& out) {
   out << "{\"entries\":[";
   bool first = true;
@@ -50,14 +79,27 @@ void PrintJson(const ListOutput& list, std::ostream& out) {
       out << (i ? "," : "") << "{\"kind\":\"" << WarningKindName(e.warnings[i].kind)
           << "\",\"text\":" << JsonString(e.warnings[i].text) << ",\"offset\":" << JsonNumber(e.warnings[i].offset) << "}";
     out << "]";
-    if (list.session.options().verify) out << ",\"verified_records\":" << JsonNumber(e.verifiedRecords);
+    if (list.session.options().verify) {
+      out << ",\"verified_records\":" << JsonNumber(e.verifiedRecords) << ",\"calls_per_hour\":";
+      if (e.callsPerHour) {
+        out << "[";
+        for (std::size_t i = 0; i < e.callsPerHour->size(); ++i)
+          out << (i ? "," : "") << "{\"hour\":\"" << (*e.callsPerHour)[i].hour
+              << "\",\"calls\":" << (*e.callsPerHour)[i].calls << "}";
+        out << "]";
+      } else {
+        out << "null";
+      }
+    }
     out << "}";
     first = false;
   }
   const TotalsTexts totals = Totals(list);
   out << "],\"totals\":{\"files\":" << JsonString(totals.files) << ",\"size\":" << JsonString(totals.size)
       << ",\"records\":" << JsonString(totals.records) << "},\"message\":" << JsonString(list.message)
-      << ",\"results_shown\":" << (list.session.resultsShown() ? "true" : "false") << "}\n";
+      << ",\"results_shown\":" << (list.session.resultsShown() ? "true" : "false");
+  if (list.continuity) PrintContinuityJson(*list.continuity, out);
+  out << "}\n";
 }
 
 // The kinds of an entry's warnings, joined by "; ".
@@ -92,6 +134,46 @@ std::string Note(const AnalyserEntry& e) {
   std::string note;
   for (const auto& n : notes) note += (note.empty() ? "" : "; ") + n;
   return note;
+}
+
+// Row numbers joined by blanks.
+std::string RowsText(const std::vector<std::size_t>& rows) {
+  std::string text;
+  for (std::size_t row : rows) text += (text.empty() ? "" : " ") + std::to_string(row);
+  return text;
+}
+
+// The continuity findings after the totals: the lanes with their rows in time order,
+// then the gaps, overlaps, missing numbers and the rows left out.
+void PrintContinuityTable(const Continuity& c, std::int64_t gapMinutes, std::ostream& out) {
+  out << "\nContinuity (gaps over " << gapMinutes << " minutes)\n";
+  std::size_t familyWidth = DisplayWidth("Switch"), exchangeWidth = DisplayWidth("Exchange");
+  for (const Lane& lane : c.lanes) {
+    familyWidth = std::max(familyWidth, DisplayWidth(EscapeForLine(lane.family)));
+    exchangeWidth = std::max(exchangeWidth, DisplayWidth(EscapeForLine(lane.exchange)));
+  }
+  auto padded = [](const std::string& text, std::size_t width) {
+    return text + std::string(width - DisplayWidth(text), ' ');
+  };
+  auto lane = [&](std::size_t i) {
+    return padded(EscapeForLine(c.lanes[i].family), familyWidth) + "  " +
+           padded(EscapeForLine(c.lanes[i].exchange), exchangeWidth);
+  };
+  out << padded("Switch", familyWidth) << "  " << padded("Exchange", exchangeWidth) << "  Rows by time\n";
+  for (std::size_t i = 0; i < c.lanes.size(); ++i) out << lane(i) << "  " << RowsText(c.lanes[i].rows) << "\n";
+  auto heading = [&out](const char* name, bool empty) { out << name << (empty ? ": none\n" : ":\n"); };
+  heading("Gaps", c.gaps.empty());
+  for (const LaneSpan& g : c.gaps)
+    out << "  " << lane(g.lane) << "  " << g.minutes << " minutes after row " << g.after << ", before row "
+        << g.before << "\n";
+  heading("Overlaps", c.overlaps.empty());
+  for (const LaneSpan& o : c.overlaps)
+    out << "  " << lane(o.lane) << "  row " << o.before << " overlaps row " << o.after << " by " << o.minutes
+        << " minutes\n";
+  heading("Missing numbers", c.missing.empty());
+  for (const MissingNumbers& m : c.missing)
+    out << "  " << lane(m.lane) << "  " << m.from << (m.from == m.to ? "" : " to " + std::to_string(m.to)) << "\n";
+  out << "Left out: " << (c.leftOut.empty() ? "none" : RowsText(c.leftOut)) << "\n";
 }
 
 void PrintTable(const ListOutput& list, std::ostream& out) {
@@ -132,6 +214,7 @@ void PrintTable(const ListOutput& list, std::ostream& out) {
       << "Total Valid Data File Size: " << totals.size << "\n"
       << "Total Records: " << totals.records << "\n";
   if (!list.message.empty()) out << list.message << "\n";
+  if (list.continuity) PrintContinuityTable(*list.continuity, list.gapMinutes, out);
 }
 
 }  // namespace

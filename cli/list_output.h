@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "analysis/analysis_session.h"
+#include "analysis/continuity.h"
 
 namespace vellmark::cli {
 
@@ -24,6 +25,9 @@ struct ListOutput {
   std::optional<ListTotals> totals;
   std::string message;
   std::tm now;
+  // With --continuity: the findings, and the gap threshold they were found with.
+  const Continuity* continuity = nullptr;
+  std::int64_t gapMinutes = 60;
 };
 
 void PrintList(const ListOutput& list, ListFormat format, std::ostream& out);

@@ -16,19 +16,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 namespace vellmark::fuzz {
 
 // Runs `read` on the bytes as the file `path`, with a fixed clock (mid-June 2026) and
-// a stop poll that always answers no. A reader refuses a file it cannot make sense of
-// with a failure value; any exception escaping it is a finding.
+// a stop poll that always answers no, as Analyse does and as Verify Counts does. A
+// reader refuses a file it cannot make sense of with a failure value; any exception
+// escaping it is a finding.
 template <typename Read>
 void RunReader(Read read, const std::string& path, const std::uint8_t* data, std::size_t size) {
   MemoryFileSystem files;
   files.put(path, std::vector<std::uint8_t>(data, data + size));
   Clock clock = Clock::MidYear(2026);
-  ReaderContext::Hooks hooks;
-  hooks.pollStop = [] { return false; };
-  ReaderContext context(files, clock, std::move(hooks));
-  ReaderOutcome outcome = read(path, context);
-  // A stop poll that never says yes cannot end in Stopped.
-  if (std::holds_alternative<Stopped>(outcome)) std::abort();
+  for (bool verify : {false, true}) {
+    ReaderContext::Hooks hooks;
+    hooks.pollStop = [] { return false; };
+    ReadOptions options;
+    options.verify = verify;
+    ReaderContext context(files, clock, std::move(hooks), options);
+    ReaderOutcome outcome = read(path, context);
+    // A stop poll that never says yes cannot end in Stopped.
+    if (std::holds_alternative<Stopped>(outcome)) std::abort();
+    // Every call counted in an hour is a call the walk counted.
+    if (auto* range = std::get_if<CallRange>(&outcome); range && range->callsPerHour) {
+      std::uint64_t calls = 0;
+      for (const HourCount& hour : *range->callsPerHour) calls += hour.calls;
+      if (!range->verifiedRecords || calls > *range->verifiedRecords) std::abort();
+    }
+  }
 }
 
 }  // namespace vellmark::fuzz

@@ -8,7 +8,15 @@ namespace {
 
 class PackageWalker {
  public:
-  explicit PackageWalker(const EwsdRecordBuffer& record) : record_(record) {}
+  // `hourOnly`: stop at package 100 and keep its hour bytes, decode nothing.
+  explicit PackageWalker(const EwsdRecordBuffer& record, bool hourOnly = false)
+      : record_(record), hourOnly_(hourOnly) {}
+
+  std::uint32_t hourKey() {
+    std::optional<std::size_t> pointer = StartEwsdRecord();
+    while (pointer && *pointer + 1 < record_.length) pointer = DispatchEwsdPackage(*pointer);
+    return hourKey_;
+  }
 
   Result<EwsdPackageWalk, ReadFailure> run() {
     std::optional<std::size_t> pointer = StartEwsdRecord();
@@ -22,7 +30,7 @@ class PackageWalker {
   // one that needs bytes past its L + 1 is damaged.
   bool readable(std::size_t pos, std::size_t n, const char* what) {
     if (record_.bytes.contains(pos, n)) return true;
-    if (!record_.cutShort)
+    if (!record_.cutShort && !hourOnly_)
       damage_ = ReadFailure{FailureKind::Corrupt,
                             "record at offset " + std::to_string(record_.fileOffset) + ": " + what +
                                 " needs byte " + std::to_string(pos + n - 1) + " of a record of " +
@@ -46,6 +54,10 @@ class PackageWalker {
     switch (number) {
       case 100:
         if (!readable(p + 1, 6, "package 100")) return std::nullopt;
+        if (hourOnly_) {
+          hourKey_ = static_cast<std::uint32_t>(b.bigEndian(p + 1, 4));
+          return std::nullopt;
+        }
         DecodeEwsdDateTime(p);
         return p + 11;
       case 101:
@@ -88,19 +100,26 @@ class PackageWalker {
   }
 
   const EwsdRecordBuffer& record_;
+  const bool hourOnly_;
+  std::uint32_t hourKey_ = 0;
   EwsdPackageWalk walk_;
   std::optional<ReadFailure> damage_;
 };
 
 }  // namespace
 
-std::size_t SkipEwsdDigitField(std::size_t offset, std::uint8_t countByte) {
-  std::size_t digits = countByte % 32u;
-  return offset + 1 + (digits + 1) / 2;
-}
-
 Result<EwsdPackageWalk, ReadFailure> WalkEwsdPackages(const EwsdRecordBuffer& record) {
   return PackageWalker(record).run();
+}
+
+std::uint32_t EwsdCallHourKey(const EwsdRecordBuffer& record) {
+  if (auto key = EwsdLeadingHourKey(record.bytes, record.length)) return *key;
+  return PackageWalker(record, true).hourKey();
+}
+
+std::string EwsdHourStamp(std::uint32_t key) {
+  return Stamp("20" + TwoDigits(key >> 24) + "-" + TwoDigits(key >> 16 & 0xFF) + "-" + TwoDigits(key >> 8 & 0xFF),
+               TwoDigits(key & 0xFF) + ":00:00");
 }
 
 std::string EwsdUnknownPackageMessage(unsigned number) {

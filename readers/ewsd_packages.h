@@ -65,8 +65,29 @@ struct EwsdPackageWalk {
 // past its L + 1 is corrupt; in a cut record the walk just ends there.
 Result<EwsdPackageWalk, ReadFailure> WalkEwsdPackages(const EwsdRecordBuffer& record);
 
+// The call's hour as package 100 holds it, year, month, day and hour bytes in that
+// order (yy << 24 | mm << 16 | dd << 8 | hh); 0 when the walk meets no package 100
+// or an unknown one. Nothing is decoded to text on the way, so every record of a
+// file can afford it.
+std::uint32_t EwsdCallHourKey(const EwsdRecordBuffer& record);
+
 // Offset just after the digit field whose count byte is at `offset` (not read here).
-std::size_t SkipEwsdDigitField(std::size_t offset, std::uint8_t countByte);
+inline std::size_t SkipEwsdDigitField(std::size_t offset, std::uint8_t countByte) {
+  return offset + 1 + (countByte % 32u + 1) / 2;
+}
+
+// The same for the records most exchanges write, package 100 first after the header,
+// read in place: nothing when the record needs the walk.
+inline std::optional<std::uint32_t> EwsdLeadingHourKey(const ByteView& b, std::size_t length) {
+  if (b.size() <= 8) return std::nullopt;
+  const std::uint8_t* d = b.data();
+  const std::size_t p = d[3] & 0x80 ? 8 : SkipEwsdDigitField(7, d[7]);
+  if (p + 1 >= length || !b.contains(p, 7) || d[p] != 100) return std::nullopt;
+  return std::uint32_t{d[p + 1]} << 24 | std::uint32_t{d[p + 2]} << 16 | std::uint32_t{d[p + 3]} << 8 | d[p + 4];
+}
+// The time text of a call in the hour of `key`, as the list shows it.
+std::string EwsdHourStamp(std::uint32_t key);
+
 
 // The unknown-package message.
 std::string EwsdUnknownPackageMessage(unsigned number);

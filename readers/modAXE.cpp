@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/block_reader.h"
+#include "readers/hour_counter.h"
 #include "readers/reader_toolkit.h"
 
 namespace vellmark {
@@ -34,9 +35,28 @@ int AxeLayoutShift(const ByteView& firstRecord) {
   return blanks ? 2 : k;
 }
 
+namespace {
+
+// 1-based places of the hour and the year fields in layout k.
+std::size_t HourField(int k) { return k == 2 ? 66 : 50 + static_cast<std::size_t>(k); }
+std::size_t YearField(int k) { return k == 2 ? 87 : 71 + static_cast<std::size_t>(k); }
+
+// A record's hour as its eight characters YYMMDDhh, for counting calls per hour.
+std::uint64_t AxeHourKey(const ByteView& record, int k) {
+  return record.bigEndian(YearField(k) - 1, 6) << 16 | record.bigEndian(HourField(k) - 1, 2);
+}
+
+std::string AxeHourStamp(std::uint64_t key) {
+  std::string c(8, ' ');
+  for (int i = 0; i < 8; ++i) c[static_cast<std::size_t>(7 - i)] = static_cast<char>(key >> (8 * i));
+  return Stamp("20" + c.substr(0, 2) + "-" + c.substr(2, 2) + "-" + c.substr(4, 2), c.substr(6, 2) + ":00:00");
+}
+
+}  // namespace
+
 std::string AxeStamp(const ByteView& record, int k) {
-  std::size_t hour = k == 2 ? 66 : 50 + static_cast<std::size_t>(k);
-  std::size_t year = k == 2 ? 87 : 71 + static_cast<std::size_t>(k);
+  std::size_t hour = HourField(k);
+  std::size_t year = YearField(k);
   return Stamp("20" + Field(record, year, 2) + "-" + Field(record, year + 2, 2) + "-" + Field(record, year + 4, 2),
                Field(record, hour, 2) + ":" + Field(record, hour + 2, 2) + ":" + Field(record, hour + 4, 2));
 }
@@ -50,6 +70,8 @@ ReaderOutcome ReadAxeFile(const std::string& path, ReaderContext& ctx) {
 
   CallRange range;
   std::uint64_t& count = range.records;
+  const bool countHours = ctx.countsHours();
+  HourCounter hours;
   int k = 1;
   std::uint64_t i = 0;
   for (std::uint64_t offset = 0; offset < size; offset += kBlockSize) {
@@ -83,6 +105,7 @@ ReaderOutcome ReadAxeFile(const std::string& path, ReaderContext& ctx) {
         any = true;
         range.endOffset = offset + p;
       }
+      if (countHours) hours.add(AxeHourKey(record, k));
       ++count;
       p += length;
     }
@@ -95,6 +118,7 @@ ReaderOutcome ReadAxeFile(const std::string& path, ReaderContext& ctx) {
     }
   }
   if (ctx.options().verify) range.verifiedRecords = count;  // every record is walked already
+  if (countHours) range.callsPerHour = hours.finish(AxeHourStamp);
   if (size % kBlockSize != 0)
     range.warnings.push_back({WarningKind::TrailingBytes,
                               ByteCount(size % kBlockSize) + " after the last whole block, so the last call is not read",

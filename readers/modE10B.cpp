@@ -7,6 +7,7 @@
 
 #include "core/block_reader.h"
 #include "core/texts.h"
+#include "readers/hour_counter.h"
 #include "readers/reader_toolkit.h"
 
 namespace vellmark {
@@ -63,6 +64,9 @@ ReaderOutcome ReadE10bFile(const std::string& path, ReaderContext& ctx) {
   if (step == 0) step = 1;
   const int year = ctx.currentYear();
   const bool verify = ctx.options().verify;
+  const bool countHours = ctx.countsHours();
+  // Hours are keyed by the day and hour bytes of the ticket.
+  HourCounter hours;
 
   CallRange range;
   unsigned previous = 0;
@@ -80,6 +84,10 @@ ReaderOutcome ReadE10bFile(const std::string& path, ReaderContext& ctx) {
       unsigned seq = E10bSequenceNumber(record);
       if (seq == 0) continue;  // empty slot: neither counts nor breaks the chain
       ++verified;
+      if (countHours) {
+        const std::uint8_t* r = record.data();  // a whole slot of the block
+        hours.add(std::uint64_t{r[8]} << 16 | std::uint64_t{r[9]} << 8 | r[10]);
+      }
       if (brokenAt) continue;  // verify mode reads on past the break
       if (range.records > 0 && seq != previous + 1 && seq != 1) {
         brokenAt = b * kBlockSize + s * kSlotSize;  // an older run of tickets: the records end here
@@ -107,6 +115,12 @@ ReaderOutcome ReadE10bFile(const std::string& path, ReaderContext& ctx) {
 
   if (range.records > 0) range.end = E10bStamp(ByteView(lastRecord.data(), lastRecord.size()), year);
   if (verify) range.verifiedRecords = verified;
+  if (countHours)
+    range.callsPerHour = hours.finish([year](std::uint64_t key) {
+      const std::uint8_t bytes[11] = {0, 0, 0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(key >> 16),
+                                      static_cast<std::uint8_t>(key >> 8), static_cast<std::uint8_t>(key)};
+      return E10bStamp(ByteView(bytes, sizeof bytes), year);
+    });
   if (brokenAt)
     range.warnings.push_back({WarningKind::StoppedEarly,
                               "the sequence numbers break here; the " + ByteCount(size - *brokenAt) +

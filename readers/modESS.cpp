@@ -6,6 +6,7 @@
 
 #include "core/block_reader.h"
 #include "core/texts.h"
+#include "readers/hour_counter.h"
 #include "readers/reader_toolkit.h"
 
 namespace vellmark {
@@ -54,6 +55,10 @@ ReaderOutcome ReadEssFile(const std::string& path, ReaderContext& ctx) {
   std::uint64_t& count = range.records;
   count = 1;
   std::uint64_t dated = earliestDate != 0;
+  // Hours are keyed by YYMMDDhh as numbers.
+  const bool countHours = ctx.countsHours();
+  HourCounter hours;
+  if (countHours && earliestDate != 0) hours.add(std::uint64_t{earliestDate} * 100 + earliestTime / 10000);
 
   for (;;) {
     pos = cursor.skip(pos + kRecordLength, '\n');
@@ -68,6 +73,7 @@ ReaderOutcome ReadEssFile(const std::string& path, ReaderContext& ctx) {
     unsigned d = DigitsSkippingBlanks(record, kDateAt, kFieldWidth);
     if (d == 0) continue;
     unsigned t = DigitsSkippingBlanks(record, kTimeAt, kFieldWidth);
+    if (countHours) hours.add(std::uint64_t{d} * 100 + t / 10000);
     // Smallest and largest (date, time) in date-then-time order.
     if (d > latestDate) {
       latestDate = d;
@@ -103,6 +109,10 @@ ReaderOutcome ReadEssFile(const std::string& path, ReaderContext& ctx) {
   range.start = EssStamp(earliestDate, earliestTime);
   range.end = EssStamp(latestDate, latestTime);
   if (ctx.options().verify) range.verifiedRecords = dated;  // the first record counts even undated
+  if (countHours)
+    range.callsPerHour = hours.finish([](std::uint64_t key) {
+      return EssStamp(static_cast<unsigned>(key / 100), static_cast<unsigned>(key % 100) * 10000);
+    });
   return range;
 }
 

@@ -1,11 +1,13 @@
 #include "readers/modEWSD.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <optional>
 
 #include "core/block_reader.h"
 #include "readers/ewsd_packages.h"
+#include "readers/hour_counter.h"
 #include "readers/reader_toolkit.h"
 
 namespace vellmark {
@@ -96,7 +98,10 @@ class ItemScanner {
   // `count` and keeping the last one in `last`, without stopping at each. Returns
   // true after a record that ends at or past `progressAt` - 1 (the bar may move;
   // `pos` is just past that record), false when the records end.
-  bool CountEwsdRecords(std::uint64_t& pos, std::uint64_t progressAt, std::uint64_t& count, RecordPlace& last) {
+  // With kHours, every record is also counted under its hour in `hours`.
+  template <bool kHours>
+  bool CountEwsdRecords(std::uint64_t& pos, std::uint64_t progressAt, std::uint64_t& count, RecordPlace& last,
+                        HourCounter* hours) {
     while (pos < size_) {
       if (!load(pos)) return false;
       const std::uint8_t* bytes = view_.data();
@@ -107,6 +112,7 @@ class ItemScanner {
       std::uint8_t lastLength = 0;
       bool progressDue = false;
       bool ended = false;
+      std::optional<RecordPlace> crossing;  // a record the view holds only the start of
       // Records ending at or past this offset in the view call for the bar.
       const std::uint64_t dueAt = progressAt - 1 > viewStart_ ? progressAt - 1 - viewStart_ : 0;
       // The kind only steers branches, which the processor predicts: the next
@@ -130,6 +136,12 @@ class ItemScanner {
             ++counted;
             lastAt = at;
             lastLength = length;
+            if constexpr (kHours) {
+              if (at + length + 1 <= n || viewEnd() >= size_)
+                CountHour(ByteView(bytes + at, std::min<std::size_t>(length + 1u, n - at)), length, *hours);
+              else
+                crossing = RecordPlace{viewStart_ + at, length};
+            }
             if (at + length >= dueAt) {
               at += length;
               progressDue = true;
@@ -142,6 +154,9 @@ class ItemScanner {
       count += counted;
       if (counted > 0) last = RecordPlace{viewStart_ + lastAt, lastLength};
       pos = viewStart_ + at;
+      if constexpr (kHours) {
+        if (crossing && !CountHourAt(*crossing, *hours)) return false;
+      }
       if (progressDue) return true;
       if (ended || pos >= size_) return false;
       if (pos + 2 > viewEnd() && viewEnd() < size_) continue;  // a new view first
@@ -151,12 +166,31 @@ class ItemScanner {
       if (!place) return false;
       ++count;
       last = *place;
+      if constexpr (kHours) {
+        if (!CountHourAt(*place, *hours)) return false;
+      }
       if (pos + 1 >= progressAt) return true;
     }
     return false;
   }
 
+  // Counts the record at `place` under its hour, reading it anew; the view held
+  // before is gone then. False when the read fails.
+  bool CountHourAt(const RecordPlace& place, HourCounter& hours) {
+    ByteView v = cursor_.at(place.offset, place.length + 1u);
+    if (cursor_.failure()) return false;
+    CountHour(v.sub(0, place.length + 1u), place.length, hours);
+    view_ = ByteView();
+    viewStart_ = place.offset;
+    return true;
+  }
+
  private:
+  static void CountHour(const ByteView& bytes, std::size_t length, HourCounter& hours) {
+    if (auto key = EwsdLeadingHourKey(bytes, length)) hours.add(*key);
+    else if (std::uint32_t walked = EwsdCallHourKey(EwsdRecordBuffer{bytes, length, false, 0})) hours.add(walked);
+  }
+
   // The bytes from `pos` on, at least two where the file has them.
   bool load(std::uint64_t pos) {
     view_ = cursor_.at(pos, 2);
@@ -220,6 +254,8 @@ ReaderOutcome ReadEwsdFile(const std::string& path, ReaderContext& ctx) {
 
   CallRange range;
   RecordPlace last;
+  const bool countHours = ctx.countsHours();
+  HourCounter hours;
   // The first record is decoded; the others are only counted, the last one kept.
   if (auto first = scanner.FindNextEwsdRecord(position)) {
     auto walk = WalkRecord(cursor, *first, ctx);
@@ -228,6 +264,7 @@ ReaderOutcome ReadEwsdFile(const std::string& path, ReaderContext& ctx) {
     range.startOffset = first->offset;
     count = 1;
     last = *first;
+    if (countHours && !scanner.CountHourAt(*first, hours)) return FromIoError(*cursor.failure());
     bool due = steps.due(position + 1);
     for (;;) {
       if (due && moveBar()) {
@@ -235,7 +272,8 @@ ReaderOutcome ReadEwsdFile(const std::string& path, ReaderContext& ctx) {
         return Stopped{};
       }
       if (position >= size) break;
-      due = scanner.CountEwsdRecords(position, steps.next(), count, last);
+      due = countHours ? scanner.CountEwsdRecords<true>(position, steps.next(), count, last, &hours)
+                       : scanner.CountEwsdRecords<false>(position, steps.next(), count, last, nullptr);
       if (!due) break;
     }
   }
@@ -244,6 +282,8 @@ ReaderOutcome ReadEwsdFile(const std::string& path, ReaderContext& ctx) {
   ctx.setProgress(0);
   range.records = count;
   if (ctx.options().verify) range.verifiedRecords = count;  // every record is walked already
+  if (countHours)
+    range.callsPerHour = hours.finish([](std::uint64_t key) { return EwsdHourStamp(static_cast<std::uint32_t>(key)); });
   if (position + 1 < size)
     range.warnings.push_back({WarningKind::StoppedEarly,
                               "an item that does not move on leaves " + ByteCount(size - position) + " unread",

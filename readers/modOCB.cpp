@@ -64,7 +64,8 @@ OcbLayout OcbLayoutOf(FileSystem& files, const std::string& path, OcbLayout prev
   return OcbLayoutFromHead(ByteView(head.data(), have, kOcbFill), previous);
 }
 
-Result<OcbScan> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& header, ReaderContext& ctx) {
+Result<OcbScan> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& header, ReaderContext& ctx,
+                               HourCounter* hours) {
   ctx.setProgress(0);
   OcbScan scan;
   const bool verify = ctx.options().verify;
@@ -92,14 +93,31 @@ Result<OcbScan> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& h
     auto isCall = [&](int k) { return kOcbSlotsOffset + kOcbSlotLength * (k + 1) <= inFile && IsOcbCall(block->sub(kOcbSlotsOffset + kOcbSlotLength * k, kOcbSlotLength)); };
     if (!scan.notFullAt && !isCall(kOcbSlotsPerBlock - 1)) scan.notFullAt = start;
     if (inFile < kOcbBlockLength && !scan.trailingAt) scan.trailingAt = start;
-    if (verify)
+    if (verify && hours) {
+      // A slot that holds a call lies wholly in the view: its day and hour bytes are read in place.
+      const std::uint8_t* slots = block->data() + kOcbSlotsOffset;
+      for (int k = 0; k < kOcbSlotsPerBlock; ++k) {
+        if (!isCall(k)) continue;
+        ++scan.calls;
+        const std::uint8_t* slot = slots + kOcbSlotLength * static_cast<unsigned>(k);
+        hours->add(std::uint64_t{slot[3]} << 16 | std::uint64_t{slot[4]} << 8 | slot[5]);
+      }
+    } else if (verify) {
       for (int k = 0; k < kOcbSlotsPerBlock; ++k) scan.calls += isCall(k);
+    }
     ++scan.blocks;
     std::uint64_t percent = 100 * scan.blocks / kProgressBlocks;
     if (percent <= 100) ctx.setProgress(static_cast<int>(percent));
   }
   ctx.setProgress(100);
   return scan;
+}
+
+std::string OcbHourStamp(std::uint64_t key, const OcbHeader& header) {
+  const std::uint8_t slot[6] = {0, 0, 0, static_cast<std::uint8_t>(key >> 16), static_cast<std::uint8_t>(key >> 8),
+                                static_cast<std::uint8_t>(key)};
+  ByteView bytes(slot, sizeof slot);
+  return Stamp(OcbDayToDate(static_cast<unsigned>(bytes.bcd(3, 2)), header), bytes.hex(5, 1) + ":00:00");
 }
 
 bool IsOcbCall(const ByteView& slot) {
@@ -148,11 +166,14 @@ ReaderOutcome ReadOcbFile(const std::string& path, OcbLayout& carried, ReaderCon
   if (!layout) return FromIoError(layout.error());
   carried = *layout;
   OcbHeader header;
-  auto scan = CountOcbBlocks(file, *layout, header, ctx);
+  HourCounter hours;
+  auto scan = CountOcbBlocks(file, *layout, header, ctx, ctx.countsHours() ? &hours : nullptr);
   if (!scan) return FromIoError(scan.error());
   const std::uint64_t blocks = scan->blocks;
   CallRange range;
   if (ctx.options().verify) range.verifiedRecords = scan->calls;
+  if (ctx.countsHours())
+    range.callsPerHour = hours.finish([&header](std::uint64_t key) { return OcbHourStamp(key, header); });
   if (scan->endMarkAt && *scan->endMarkAt + kOcbBlockLength + layout->padding < file.fileSize()) {
     const std::uint64_t after = *scan->endMarkAt + kOcbBlockLength + layout->padding;
     range.warnings.push_back({WarningKind::StoppedEarly,

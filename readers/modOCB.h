@@ -32,6 +32,7 @@
 
 #include "core/block_reader.h"
 #include "core/byte_view.h"
+#include "readers/hour_counter.h"
 #include "readers/reader_contract.h"
 
 namespace vellmark {
@@ -81,7 +82,11 @@ struct OcbScan {
 
 // Counts the blocks before the one whose day field is 0 or 4040 (or the end of the
 // file), takes the first block's header and drives the progress bar.
-Result<OcbScan> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& header, ReaderContext& ctx);
+// In verify mode `hours`, when given, counts the calls of each hour, keyed by the
+// slot's day and hour bytes (OcbHourStamp turns a key into its time).
+Result<OcbScan> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& header, ReaderContext& ctx,
+                               HourCounter* hours = nullptr);
+std::string OcbHourStamp(std::uint64_t key, const OcbHeader& header);
 
 // A slot holds a call when its digit field holds some digits and some F filler.
 bool IsOcbCall(const ByteView& slot);

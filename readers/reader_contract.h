@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/block_reader.h"
+#include "core/calls_per_hour.h"
 #include "core/clock.h"
 #include "core/content_digest.h"
 #include "core/file_system.h"
@@ -23,6 +24,7 @@ struct ReadOptions {
   bool digests = true;  // the XXH3-128 of every file read to its end
   bool sha256 = false;  // and its SHA-256
   bool verify = false;  // walk every record for an exact count
+  bool callsPerHour = true;  // in verify mode, also count the calls of each clock hour
 };
 
 // What a reader found: the first and last call as the list shows them, and the count.
@@ -34,6 +36,7 @@ struct CallRange {
   std::optional<std::uint64_t> startOffset = std::nullopt, endOffset = std::nullopt;
   std::vector<Warning> warnings = {};
   std::optional<std::uint64_t> verifiedRecords = std::nullopt;  // in verify mode
+  std::optional<CallsPerHour> callsPerHour = std::nullopt;      // in verify mode, from the records' times
   std::optional<Digests> digests = std::nullopt;                // of the whole file
 };
 
@@ -55,6 +58,8 @@ class ReaderContext {
 
   FileSystem& files() { return files_; }
   const ReadOptions& options() const { return options_; }
+  // Whether this read counts the calls of each hour as it walks the records.
+  bool countsHours() const { return options_.verify && options_.callsPerHour; }
   int currentYear() const { return clock_.currentYear(); }
 
   // Opens the file to read, `fill` reading past its end. The context keeps it open

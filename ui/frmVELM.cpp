@@ -31,6 +31,7 @@
 #include "ui/help_commands.h"
 #include "ui/icons.h"
 #include "ui/report_commands.h"
+#include "ui/timeline_dock.h"
 
 
 namespace vellmark::ui {
@@ -125,6 +126,7 @@ frmVELM::frmVELM(FileSystem& files, ReaderTable readers, QWidget* parent)
   buildToolbar();
   buildList();
   buildStatusBar();
+  buildTimeline();
 
   // The commands' guards have run when these are emitted.
   connect(this, &frmVELM::addFilesRequested, this, &frmVELM::showAddFilesDialog);
@@ -138,7 +140,8 @@ frmVELM::frmVELM(FileSystem& files, ReaderTable readers, QWidget* parent)
 }
 
 frmVELM::~frmVELM() {
-  // The view and the model refer to the session's list: they go before the session.
+  // The views and the models refer to the session's list: they go before the session.
+  delete timeline_;
   delete list_;
   delete model_;
 }
@@ -265,6 +268,20 @@ void frmVELM::buildStatusBar() {
   progress_->setTextVisible(false);
   first->carry(progress_, twipsToPixelsX(kProgressLeft), twipsToPixelsX(kProgressWidth),
                qMax(twipsToPixelsY(kProgressHeight), 10));
+}
+
+void frmVELM::buildTimeline() {
+  timeline_ = new TimelineDock(session_.list(), model_, list_, dialogs_, this);
+  addDockWidget(Qt::BottomDockWidgetArea, timeline_);
+  timeline_->hide();
+  // After the Tools menu's own items, which keep their places.
+  QMenu* tools = menuBar()->findChild<QMenu*>("menTools");
+  tools->addSeparator();
+  QAction* show = timeline_->toggleViewAction();
+  show->setText("&Timeline");
+  show->setObjectName("menTimeline");
+  tools->addAction(show);
+  tools->addAction(action("menExchangeRules", "&Exchange Rules...", &frmVELM::exchangeRules));
 }
 
 bool frmVELM::onWindowThread() const { return QThread::currentThread() == thread(); }
@@ -398,6 +415,14 @@ void frmVELM::verifyCounts() {
   session_.options().verify = true;
   runPass(true);
   session_.options().verify = false;
+}
+
+void frmVELM::exchangeRules() {
+  if (session_.analysing()) return;
+  // Scripted, no modal dialog may be shown: the dialog's tests drive it on its own.
+  if (dialogs_.scripted()) return;
+  ExchangeRulesDialog dialog(timeline_->settings(), this);
+  if (dialog.exec() == QDialog::Accepted) timeline_->setSettings(dialog.settings());
 }
 
 void frmVELM::stop() { session_.RequestStop(); }

@@ -27,6 +27,7 @@ class AnalyserListModel;
 class AnalyserListView;
 class frmAbout;
 class frmOpen;
+class TimelineDock;
 
 class frmVELM : public QMainWindow, private PassObserver {
   Q_OBJECT
@@ -41,6 +42,8 @@ class frmVELM : public QMainWindow, private PassObserver {
   // The Add Files dialog once it has been shown; the About box while it is open.
   frmOpen* addFilesDialog() const { return open_; }
   frmAbout* aboutBox() const;
+  // The Timeline beside the list (hidden until Tools > Timeline).
+  TimelineDock* timeline() const { return timeline_; }
 
   // What closing the window during a pass does: end the process at once, since a
   // reader may still be busy on its worker thread. Tests replace it.
@@ -80,6 +83,8 @@ class frmVELM : public QMainWindow, private PassObserver {
   void reanalyse();
   // Re Analyse with every record walked, for exact counts.
   void verifyCounts();
+  // Tools > Exchange Rules: the rules the timeline's lanes come from.
+  void exchangeRules();
   void stop();
   void exitProgram();
   void addFiles();
@@ -109,6 +114,7 @@ class frmVELM : public QMainWindow, private PassObserver {
   void buildToolbar();
   void buildList();
   void buildStatusBar();
+  void buildTimeline();
   QAction* action(const char* name, const QString& caption, void (frmVELM::*slot)());
   void showAddFilesDialog();
   void showAboutBox();
@@ -128,6 +134,7 @@ class frmVELM : public QMainWindow, private PassObserver {
   std::function<void()> exitNow_;
   frmOpen* open_ = nullptr;
   QPointer<frmAbout> about_;
+  TimelineDock* timeline_ = nullptr;
 };
 
 }  // namespace vellmark::ui

@@ -16,7 +16,7 @@ ReaderOutcome ReaderHarness::outcome(const ReaderFunction& reader, const std::st
   hooks.message = [this](const std::string& text, const std::string& caption) {
     messages.push_back(caption + ": " + text);
   };
-  ReaderContext context(files_, clock_, std::move(hooks));
+  ReaderContext context(files_, clock_, std::move(hooks), options);
   return reader(path, context);
 }
 

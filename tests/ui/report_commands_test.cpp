@@ -221,7 +221,7 @@ void ReportCommandsTest::openRoundTripReplacesTheListAndClearsTotals() {
     many.append(testdata::MakeEntry({std::to_string(i), "/data/cdr/day" + std::to_string(i) + ".ama", "EWSD",
                                      "2004-05-12   09:30:05", "2004-05-12   18:02:41", std::to_string(i * 7), "13 KB"}));
   const std::string big = dir_->file("many.vmr");
-  QVERIFY(WriteReportFile(RealFileSystem(), big, many, testdata::FixedTime()).ok());
+  QVERIFY(WriteReportFile(RealFileSystem(), big, many, testdata::FixedTime(), SaveMode::NewOnly).ok());
   dialogs.setNextFileName(Q(big));
   ui::OpenReport(*window_);
   QCOMPARE(window_->session().list().size(), std::size_t{100000});

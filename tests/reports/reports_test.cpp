@@ -146,6 +146,25 @@ TEST(LoadReportFile, HundredThousandRowsAndMegabyteLines) {
   loaded = LoadReportFile(RealFileSystem(), dir.write("long.vmr", std::string(1 << 20, 'V') + "\r\n"));
   ASSERT_TRUE(loaded);
   EXPECT_FALSE(*loaded);
+
+  // CR alone and LF alone end lines as CR LF does.
+  const std::string crlf = ReportText(testdata::ThreeAnalysedEntries(), FixedTime());
+  for (const char* end : {"\r", "\n"}) {
+    std::string text = crlf;
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.replace(at, 2, end);
+    auto rows = ParseReport(text);
+    ASSERT_TRUE(rows && rows->size() == 3) << (end[0] == '\r' ? "CR" : "LF");
+    EXPECT_EQ((*rows)[2].path, testdata::ThreeAnalysedEntries().at(2).path);
+  }
+  // A row of a gigabyte (a sparse file) is no report, found out reading little more
+  // than the longest line a report holds.
+  const std::string gigabyte = dir.write("gigabyte.vmr", "Vellmark\r\n\r\n+\r\nh\r\n+\r\n| 1 | ");
+  fs::resize_file(gigabyte, std::uint64_t{1} << 30);
+  FaultInjectingFileSystem counted(RealFileSystem());
+  loaded = LoadReportFile(counted, gigabyte);
+  ASSERT_TRUE(loaded);
+  EXPECT_FALSE(*loaded);
+  EXPECT_LE(std::size_t(counted.readCalls()), kMaxReportLine / 65536 + 2);
 }
 
 // A workbook of awkward texts, read back with openpyxl and compared with the golden dump.
@@ -175,6 +194,33 @@ TEST(WriteSpreadsheet, MatchesTheGoldenDump) {
   if (std::getenv("VELLMARK_UPDATE_GOLDEN")) std::ofstream(golden) << Read(dump);
   EXPECT_TRUE(Read(dump) == Read(golden)) << "differs from " << golden << " (VELLMARK_UPDATE_GOLDEN=1 writes it)";
   EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"cdr.xlsx", "dump.txt"}));  // nothing left beside it
+}
+
+// Names holding what XML cannot (controls, NUL, U+FFFE, U+FFFF, bytes that are not
+// UTF-8) and the format's own escape read back as U+FFFD and as typed.
+TEST(WriteSpreadsheet, HostileTextsReadBackWithOpenpyxl) {
+  if (std::system("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null") != 0) GTEST_SKIP() << "no python3-openpyxl";
+  const std::string r = "\xEF\xBF\xBD";
+  const std::pair<std::string, std::string> names[] = {
+      {"a\x01" "b\x08\x0B\x0C\x1F" "c\x7F", "a" + r + "b" + r + r + r + r + "c\\x7f"},
+      {std::string("nul\0tail", 8), "nul" + r + "tail"},
+      {"x\xEF\xBF\xBEy\xEF\xBF\xBFz", "x" + r + "y" + r + "z"},
+      {"bad\xFF\xFE\xC3\xED\xA0\x80.DAT", "bad" + r + r + r + r + r + r + ".DAT"},
+      {"_x0041_.DAT", "_x0041_.DAT"},
+      {"t\tn\nx", "t\\tn\\nx"},
+  };
+  TempDir dir;
+  AnalyserList list;
+  for (const auto& [name, shown] : names) list.append(MakeEntry({"1", "/d/" + name, name, "", "", "1", "1 KB"}));
+  const std::string book = dir.file("hostile.xlsx"), dump = dir.file("dump.txt");
+  ASSERT_TRUE(WriteSpreadsheet(RealFileSystem(), book, list, std::nullopt, SaveMode::NewOnly));
+  ASSERT_EQ(std::system(("/usr/bin/python3 " VELLMARK_SOURCE_DIR "/tests/reports/dump_workbook.py " + book + " >" + dump)
+                            .c_str()),
+            0);
+  const std::string text = Read(dump);
+  for (std::size_t i = 0; i < std::size(names); ++i)
+    for (const char* column : {" A s '", " C s '"})
+      EXPECT_NE(text.find(std::to_string(i + 2) + column + names[i].second + "' "), std::string::npos) << i << text;
 }
 
 // Every failure while saving leaves the old file whole and nothing beside it.
@@ -231,6 +277,32 @@ TEST(SaveFile, FailuresKeepTheOldFile) {
   ASSERT_TRUE(SaveFile(RealFileSystem(), dir.file("fresh.vmr"), "", SaveMode::NewOnly));
   ::umask(mask);
   EXPECT_EQ(fs::status(dir.file("fresh.vmr")).permissions(), fs::perms(0644));
+}
+
+// Without leave to replace, nothing at the name is replaced: not a file that appears
+// while the content is written, not a link, even one leading nowhere or in a loop.
+// With it, a link leading nowhere gets its file made and stays a link; a loop fails.
+TEST(SaveFile, ReplacesOnlyWhenAllowed) {
+  TempDir dir;
+  FaultInjectingFileSystem racing(RealFileSystem());
+  racing.before(IoStep::Rename, [](const std::string& to) { std::ofstream(to) << "appeared"; });
+  const std::string target = dir.file("r.vmr");
+  EXPECT_EQ(SaveFile(racing, target, "new", SaveMode::NewOnly).error().code, EEXIST);
+  EXPECT_EQ(Read(target), "appeared");
+  ASSERT_TRUE(SaveFile(racing, target, "new", SaveMode::Replace));
+  EXPECT_EQ(Read(target), "new");
+
+  fs::create_symlink(dir.file("made/by/link"), dir.file("dangling"));
+  fs::create_symlink(dir.file("loop-b"), dir.file("loop-a"));
+  fs::create_symlink(dir.file("loop-a"), dir.file("loop-b"));
+  for (const char* name : {"dangling", "loop-a"})
+    EXPECT_EQ(SaveFile(RealFileSystem(), dir.file(name), "x", SaveMode::NewOnly).error().code, EEXIST) << name;
+  EXPECT_EQ(SaveFile(RealFileSystem(), dir.file("loop-a"), "x", SaveMode::Replace).error().code, ELOOP);
+  fs::create_directories(dir.file("made/by"));
+  ASSERT_TRUE(SaveFile(RealFileSystem(), dir.file("dangling"), "via link", SaveMode::Replace));
+  EXPECT_TRUE(fs::is_symlink(dir.file("dangling")));
+  EXPECT_EQ(Read(dir.file("made/by/link")), "via link");
+  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"r.vmr", "dangling", "loop-a", "loop-b", "made"}));
 }
 
 }  // namespace

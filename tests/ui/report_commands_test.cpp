@@ -4,6 +4,7 @@
 #include <QTest>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <set>
 
@@ -45,6 +46,7 @@ class ReportCommandsTest : public QObject {
 
   void saveWritesTheListAndSaysSo();
   void saveAsksBeforeReplacingAnyFile();
+  void aFileAppearingAfterTheQuestionIsAskedAbout();
   void failedSavesKeepTheOldFileAndSayWhy();
   void openRoundTripReplacesTheListAndClearsTotals();
   void openLeavesTheListAloneForAWrongFile();
@@ -141,6 +143,38 @@ void ReportCommandsTest::saveAsksBeforeReplacingAnyFile() {
   dialogs.setNextAnswer(QMessageBox::Yes);
   ui::SaveReport(*window_);
   QCOMPARE(Read(hidden), Read(dir_->file("new.vmr")));
+}
+
+// A file that appears at the chosen name after the question (or the dialog) is asked
+// about again: No keeps it and shows the dialog again, Yes replaces it. A link leading
+// nowhere counts as a file.
+void ReportCommandsTest::aFileAppearingAfterTheQuestionIsAskedAbout() {
+  fill(testdata::ThreeAnalysedEntries());
+  auto& dialogs = window_->dialogs();
+  faulty_->before(IoStep::Rename, [](const std::string& to) {
+    if (!std::filesystem::exists(to)) std::ofstream(to) << "appeared";
+  });
+  for (const std::string name : {"day.vmr", "day.xlsx"}) {
+    const std::string path = dir_->file(name);
+    for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+      std::filesystem::remove(path);
+      dialogs.messages.clear();
+      dialogs.setNextFileName(Q(path));
+      dialogs.setNextAnswer(answer);
+      const int shown = dialogs.fileDialogs.size();
+      name == "day.vmr" ? ui::SaveReport(*window_) : (void)ui::ExportToSpreadsheet(*window_);
+      QCOMPARE(texts(), QStringList{"File Exists. Do you want to OverWrite?"});
+      QCOMPARE(dialogs.fileDialogs.size(), shown + (answer == QMessageBox::No ? 2 : 1));
+      QCOMPARE(Read(path) == "appeared", answer == QMessageBox::No);
+    }
+  }
+  faulty_->clear();
+  std::filesystem::create_symlink(dir_->file("nowhere"), dir_->file("link.vmr"));
+  dialogs.messages.clear();
+  dialogs.setNextFileName(Q(dir_->file("link.vmr")));
+  ui::SaveReport(*window_);
+  QCOMPARE(texts(), QStringList{"File Exists. Do you want to OverWrite?"});
+  QVERIFY(!std::filesystem::exists(dir_->file("nowhere")));
 }
 
 void ReportCommandsTest::failedSavesKeepTheOldFileAndSayWhy() {

@@ -21,14 +21,20 @@
 namespace {
 
 // A folder of this process's own for the workbook, removed at exit.
+struct ScratchFolder {
+  std::string path = (std::filesystem::temp_directory_path() / "vellmark-fuzz-XXXXXX").string();
+  ScratchFolder() {
+    if (!::mkdtemp(path.data())) std::abort();
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+};
+
 const std::string& Folder() {
-  static const std::string folder = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vellmark-fuzz-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) std::abort();
-    std::atexit([] { std::filesystem::remove_all(Folder()); });
-    return pattern;
-  }();
-  return folder;
+  static const ScratchFolder folder;
+  return folder.path;
 }
 
 void AppendUtf8(std::string& out, std::uint32_t cp) {

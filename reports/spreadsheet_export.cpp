@@ -44,9 +44,11 @@ bool XmlCharacter(std::string_view sequence) {
   return sequence != "\xEF\xBF\xBE" && sequence != "\xEF\xBF\xBF";
 }
 
-// _xHHHH_ at text[i]: what the format reads as one escaped character.
+// _xHHHH_ at text[i]: what the format reads as one escaped character. So is _xHHHH
+// before a CR, which the library writes as _x000D_.
 bool LooksEscaped(std::string_view text, std::size_t i) {
-  if (text.size() - i < 7 || text[i] != '_' || text[i + 1] != 'x' || text[i + 6] != '_') return false;
+  if (text.size() - i < 7 || text[i] != '_' || text[i + 1] != 'x' || (text[i + 6] != '_' && text[i + 6] != '\r'))
+    return false;
   for (std::size_t k = i + 2; k < i + 6; ++k)
     if (!std::isxdigit(static_cast<unsigned char>(text[k]))) return false;
   return true;

@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/list_output.h"
 #include "cli/text_escape.h"
+#include "core/archive_names.h"
 #include "core/texts.h"
 #include "reports/spreadsheet_export.h"
 #include "reports/text_report.h"
@@ -93,8 +94,14 @@ std::string OutputClash(FileSystem& files, const std::vector<NamedOutput>& outpu
     for (std::size_t j = 0; j < i; ++j)
       if (!outputs[j].path.empty() && SameFile(files, outputs[j].path, out.path))
         return std::string(outputs[j].option) + " and " + out.option + " name the same file: " + EscapeForLine(out.path);
-    for (const std::string& input : inputs)
-      if (SameFile(files, out.path, input)) return std::string(out.option) + " names an input file: " + EscapeForLine(out.path);
+    for (const std::string& input : inputs) {
+      // A member is read from its archive.
+      const auto member = SplitMemberPath(input);
+      const auto archive = files.status(member ? member->archive : input);
+      const bool packed = member && archive && archive->exists;
+      if (SameFile(files, out.path, packed ? member->archive : input))
+        return std::string(out.option) + " names an input file: " + EscapeForLine(out.path);
+    }
   }
   return "";
 }

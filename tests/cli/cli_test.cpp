@@ -28,6 +28,7 @@
 #include "core/utf8.h"
 #include "reports/text_report.h"
 #include "support/fault_injection.h"
+#include "testdata/archives.h"
 #include "testdata/bytes.h"
 #include "testdata/cdot.h"
 #include "testdata/ewsd.h"
@@ -247,10 +248,12 @@ TEST_F(CliFailures, OpenAndExportLoadAReportAsTheWindowDoes) {
 TEST_F(CliFailures, WritesOnlyWhereAllowed) {
   const std::string report = dir.file("r.vmr"), book = dir.file("b.xlsx"), data = Read(cdot);
   fs::create_symlink(cdot, dir.file("to-input"));
+  dir.write("day.zip", testdata::BuildZip({{"a.DAT", Bytes(data.begin(), data.end())}}));
   const std::pair<Arguments, std::string> clashes[] = {
       {{"analyse", "-o", report, "--xlsx", dir.path() + "/./r.vmr", cdot}, "-o and --xlsx name the same file: "},
       {{"analyse", "--force", "-o", cdot, cdot}, "-o names an input file: "},
       {{"analyse", "--force", "--xlsx", dir.file("to-input"), cdot}, "--xlsx names an input file: "},
+      {{"analyse", "--force", "-o", dir.file("day.zip"), dir.file("day.zip#a.DAT")}, "-o names an input file: "},
       {{"export", cdot, "-o", cdot, "--force"}, "-o names an input file: "},
   };
   for (const auto& [args, message] : clashes) {
@@ -269,8 +272,8 @@ TEST_F(CliFailures, WritesOnlyWhereAllowed) {
   }
   fs::create_symlink(dir.file("nowhere.vmr"), dir.file("dangling.vmr"));
   EXPECT_EQ(Cli({"analyse", "-o", dir.file("dangling.vmr"), cdot}).status, kExitFailures);
-  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{fs::path(cdot).filename(), "to-input", "r.vmr", "b.xlsx",
-                                                       "dangling.vmr"}));
+  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{fs::path(cdot).filename(), "to-input", "day.zip", "r.vmr",
+                                                       "b.xlsx", "dangling.vmr"}));
 }
 
 // Thirty runs writing one new name at once: exactly one writes it, each other one

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <charconv>
 #include <optional>
 
@@ -141,10 +142,16 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
     return kExitUsage;
   }
   // Refused before the pass, so a long run is not wasted on a file that cannot be written.
+  if (std::string clash = OutputClash(io.files, {{"-o", options.report}, {"--xlsx", options.workbook}}, options.paths);
+      !clash.empty()) {
+    io.err << "vellmark-cli analyse: " << clash << "\n";
+    return kExitUsage;
+  }
   for (const std::string* out : {&options.report, &options.workbook})
     if (!out->empty() && RefuseToReplace(io.files, *out, options.force, "analyse", io.err)) return kExitFailures;
 
   AnalysisSession session(io.files, DefaultReaderTable(), options.year ? io.clock.withYear(*options.year) : io.clock);
+  std::optional<StoppablePass> stoppable(std::in_place);  // from adding the paths to the pass's end
   session.options() = options.read;
   session.archives().setLimits(options.limits);
 
@@ -181,6 +188,7 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
     summary = session.RunAnalysis(false, observer);
     interrupted = observer.interrupted();
   }
+  stoppable.reset();
 
   for (const auto& e : session.list().entries()) {
     if (!e.failure) continue;
@@ -195,14 +203,19 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
   const std::tm now = io.clock.now();
   const std::optional<ListTotals> totals = summary.ran ? std::optional(summary.totals) : std::nullopt;
   if (!options.report.empty()) {
-    Status saved = WriteReportFile(io.files, options.report, session.list(), now);
-    if (!saved) {
+    const SaveMode mode = options.force ? SaveMode::Replace : SaveMode::NewOnly;
+    Status saved = WriteReportFile(io.files, options.report, session.list(), now, mode);
+    if (!saved && saved.error().code == EEXIST) {
+      TellExists(io.err, "analyse", options.report);  // it appeared during the pass
+    } else if (!saved) {
       io.err << "vellmark-cli analyse: cannot save " << EscapeForLine(options.report) << ": " << saved.error().reason
              << "\n";
-      status = kExitFailures;
     }
+    if (!saved) status = kExitFailures;
   }
-  if (!options.workbook.empty() && !ExportWorkbook(io, options.workbook, session.list(), totals)) status = kExitFailures;
+  if (!options.workbook.empty() &&
+      !ExportWorkbook(io, "analyse", options.workbook, options.force, session.list(), totals))
+    status = kExitFailures;
   // Only the table and JSON carry the findings: the other formats are fixed layouts.
   std::optional<Continuity> continuity;
   if (options.continuity && (options.format == ListFormat::Table || options.format == ListFormat::Json))

@@ -1,11 +1,37 @@
 #include "cli/cli_observer.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include "cli/read_ahead.h"
 #include "cli/text_escape.h"
+#include "reports/safe_save.h"
 
 namespace vellmark::cli {
 
 std::atomic<int> g_interrupts{0};
+
+namespace {
+
+std::atomic<bool> g_passStoppable{false};
+
+void OnInterrupt(int) {
+  if (g_passStoppable.load() && g_interrupts.fetch_add(1) == 0) return;
+  RemoveTemporaryFiles();
+  _exit(130);
+}
+
+}  // namespace
+
+void InstallInterruptHandler() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+StoppablePass::StoppablePass() { g_passStoppable = true; }
+StoppablePass::~StoppablePass() { g_passStoppable = false; }
 
 void CliObserver::entryStarted(std::size_t row) {
   current_ = session_.list().at(row).path;

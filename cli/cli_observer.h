@@ -12,8 +12,20 @@ namespace vellmark::cli {
 
 class ReadAhead;
 
-// Ctrl-C presses since the program started; the signal handler counts them.
+// Ctrl-C presses that asked a pass to stop; the signal handler counts them.
 extern std::atomic<int> g_interrupts;
+
+// Ctrl-C while a StoppablePass lives: the first press asks the pass to stop, the list
+// so far is still printed and written; a second ends the program. At any other time
+// (a report read, a file written) a press ends the program at once, with status 130,
+// and takes the temporary files being written with it: old files stay as they were.
+void InstallInterruptHandler();
+struct StoppablePass {
+  StoppablePass();
+  ~StoppablePass();
+  StoppablePass(const StoppablePass&) = delete;
+  StoppablePass& operator=(const StoppablePass&) = delete;
+};
 
 class CliObserver : public PassObserver {
  public:

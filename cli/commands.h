@@ -49,11 +49,23 @@ inline constexpr const char* kAnalyseUsage =
 inline constexpr const char* kOpenUsage = "open [--format table|json|csv|vmr] FILE.vmr";
 inline constexpr const char* kExportUsage = "export FILE.vmr -o FILE.xlsx [--force]";
 
-// True (after saying so on err) when `path` exists and --force was not given.
+// True (after saying so on err) when something is at `path` (a file, or a link even
+// if it leads nowhere) and --force was not given.
 bool RefuseToReplace(FileSystem& files, const std::string& path, bool force, const char* command, std::ostream& err);
+// Says that `path` exists and --force replaces it.
+void TellExists(std::ostream& err, const char* command, const std::string& path);
 
-// Writes the list as a workbook, telling on err why it could not; false then.
-bool ExportWorkbook(CliIo& io, const std::string& path, const AnalyserList& list,
+// An output named by `option` that is another output or an input: its message, or "".
+struct NamedOutput {
+  const char* option;
+  std::string path;
+};
+std::string OutputClash(FileSystem& files, const std::vector<NamedOutput>& outputs,
+                        const std::vector<std::string>& inputs);
+
+// Writes the list as a workbook (replacing a file only with `force`), telling on err
+// why it could not; false then.
+bool ExportWorkbook(CliIo& io, const char* command, const std::string& path, bool force, const AnalyserList& list,
                     const std::optional<ListTotals>& totals);
 
 // Runs `vellmark-cli ARGS...` (args without the program name).

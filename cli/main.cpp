@@ -1,7 +1,6 @@
 // vellmark-cli: the analysis core without the window, for scripts and batch work.
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <iostream>
 #include <unistd.h>
@@ -9,20 +8,8 @@
 #include "cli/cli_observer.h"
 #include "cli/commands.h"
 
-namespace {
-
-// The first Ctrl-C asks the pass to stop; the second ends the program.
-void OnInterrupt(int) {
-  if (vellmark::cli::g_interrupts.fetch_add(1) >= 1) _exit(130);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
+  vellmark::cli::InstallInterruptHandler();
 
   std::ios::sync_with_stdio(false);
   vellmark::cli::Arguments args(argv + 1, argv + argc);

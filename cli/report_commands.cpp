@@ -1,9 +1,12 @@
 // open and export: a saved text report loaded the way Open Report loads it, then
 // printed or written as a workbook.
 
+#include <cerrno>
+
 #include "cli/commands.h"
 #include "cli/list_output.h"
 #include "cli/text_escape.h"
+#include "core/archive_names.h"
 #include "core/texts.h"
 #include "reports/spreadsheet_export.h"
 #include "reports/text_report.h"
@@ -74,20 +77,47 @@ bool Load(AnalysisSession& session, const std::string& report, std::ostream& err
 bool RefuseToReplace(FileSystem& files, const std::string& path, bool force, const char* command, std::ostream& err) {
   if (force) return false;
   auto status = files.status(path);
-  if (!status || !status->exists) return false;
-  err << "vellmark-cli " << command << ": " << EscapeForLine(path) << " exists; --force replaces it\n";
+  if (!status || !status->taken()) return false;
+  TellExists(err, command, path);
   return true;
 }
 
-bool ExportWorkbook(CliIo& io, const std::string& path, const AnalyserList& list,
+void TellExists(std::ostream& err, const char* command, const std::string& path) {
+  err << "vellmark-cli " << command << ": " << EscapeForLine(path) << " exists; --force replaces it\n";
+}
+
+std::string OutputClash(FileSystem& files, const std::vector<NamedOutput>& outputs,
+                        const std::vector<std::string>& inputs) {
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const NamedOutput& out = outputs[i];
+    if (out.path.empty()) continue;
+    for (std::size_t j = 0; j < i; ++j)
+      if (!outputs[j].path.empty() && SameFile(files, outputs[j].path, out.path))
+        return std::string(outputs[j].option) + " and " + out.option + " name the same file: " + EscapeForLine(out.path);
+    for (const std::string& input : inputs) {
+      // A member is read from its archive.
+      const auto member = SplitMemberPath(input);
+      const auto archive = files.status(member ? member->archive : input);
+      const bool packed = member && archive && archive->exists;
+      if (SameFile(files, out.path, packed ? member->archive : input))
+        return std::string(out.option) + " names an input file: " + EscapeForLine(out.path);
+    }
+  }
+  return "";
+}
+
+bool ExportWorkbook(CliIo& io, const char* command, const std::string& path, bool force, const AnalyserList& list,
                     const std::optional<ListTotals>& totals) {
   if (list.empty()) {
     ShowError(io.err, std::string(kNothingToSave));
     return false;
   }
-  Status written = WriteSpreadsheet(io.files, path, list, totals);
-  if (!written) ShowError(io.err, path + ": " + written.error().reason);
-  return written.ok();
+  Status written = WriteSpreadsheet(io.files, path, list, totals, force ? SaveMode::Replace : SaveMode::NewOnly);
+  if (written) return true;
+  // Without --force a file that appeared since the check is left alone.
+  if (written.error().code == EEXIST) TellExists(io.err, command, path);
+  else ShowError(io.err, path + ": " + written.error().reason);
+  return false;
 }
 
 int OpenCommand(const Arguments& args, CliIo& io) {
@@ -108,11 +138,16 @@ int ExportCommand(const Arguments& args, CliIo& io) {
     io.err << "vellmark-cli export: " << error << "\nusage: vellmark-cli " << kExportUsage << "\n";
     return kExitUsage;
   }
+  if (std::string clash = OutputClash(io.files, {{"-o", options.workbook}}, {options.report}); !clash.empty()) {
+    io.err << "vellmark-cli export: " << clash << "\n";
+    return kExitUsage;
+  }
   if (RefuseToReplace(io.files, options.workbook, options.force, "export", io.err)) return kExitFailures;
   AnalysisSession session(io.files, DefaultReaderTable(), io.clock);
   if (!Load(session, options.report, io.err)) return kExitFailures;
   // The totals are empty after an open, so the totals cells are too.
-  return ExportWorkbook(io, options.workbook, session.list(), std::nullopt) ? kExitOk : kExitFailures;
+  return ExportWorkbook(io, "export", options.workbook, options.force, session.list(), std::nullopt) ? kExitOk
+                                                                                                   : kExitFailures;
 }
 
 }  // namespace vellmark::cli

@@ -82,6 +82,9 @@ class ArchiveFiles : public FileSystem {
     return inner_.openTruncate(path);
   }
   Status rename(const std::string& from, const std::string& to) override { return inner_.rename(from, to); }
+  Status renameNoReplace(const std::string& from, const std::string& to) override {
+    return inner_.renameNoReplace(from, to);
+  }
   Status remove(const std::string& path) override { return inner_.remove(path); }
   std::string resolveLinks(const std::string& path) override { return inner_.resolveLinks(path); }
 

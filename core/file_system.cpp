@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +29,12 @@ Result<std::size_t> ReadFullyAt(int fd, std::uint64_t offset, std::uint8_t* buff
 }
 
 namespace {
+
+// What the system itself follows at most.
+constexpr int kMostLinks = 40;
+
+// Errors that only say nothing is at a name.
+bool Missing(int code) { return code == ENOENT || code == ENOTDIR || code == ELOOP || code == ENAMETOOLONG; }
 
 class PosixInputFile : public InputFile {
  public:
@@ -83,9 +90,16 @@ class PosixFileSystem : public FileSystem {
   Result<FileStatus> status(const std::string& path) override {
     struct stat st;
     FileStatus s;
-    if (::stat(path.c_str(), &st) != 0) {
-      if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP || errno == ENAMETOOLONG) return s;
+    if (::lstat(path.c_str(), &st) != 0) {
+      if (Missing(errno)) return s;
       return MakeIoError(IoStep::Status, errno);
+    }
+    if (S_ISLNK(st.st_mode)) {
+      s.link = true;
+      if (::stat(path.c_str(), &st) != 0) {
+        if (Missing(errno)) return s;  // a link leading nowhere, or a loop
+        return MakeIoError(IoStep::Status, errno);
+      }
     }
     s.exists = true;
     s.regular = S_ISREG(st.st_mode);
@@ -93,6 +107,8 @@ class PosixFileSystem : public FileSystem {
     s.size = static_cast<std::uint64_t>(st.st_size);
     s.mode = st.st_mode & 07777;
     s.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.device = static_cast<std::uint64_t>(st.st_dev);
+    s.inode = static_cast<std::uint64_t>(st.st_ino);
     return s;
   }
 
@@ -134,17 +150,53 @@ class PosixFileSystem : public FileSystem {
     return Ok();
   }
 
+  Status renameNoReplace(const std::string& from, const std::string& to) override {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return Ok();
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return MakeIoError(IoStep::Rename, errno);
+    // A file system without it: a hard link is refused where any name exists.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+      ::unlink(from.c_str());
+      return Ok();
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP) return MakeIoError(IoStep::Rename, errno);
+    // Nor hard links (FAT): claim the name with an empty file, then rename over it.
+    int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return MakeIoError(IoStep::Rename, errno);
+    ::close(fd);
+    return rename(from, to);
+  }
+
   Status remove(const std::string& path) override {
     if (::unlink(path.c_str()) != 0) return MakeIoError(IoStep::Remove, errno);
     return Ok();
   }
 
   std::string resolveLinks(const std::string& path) override {
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real) return path;
-    std::string s(real);
-    std::free(real);
-    return s;
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      std::string s(real);
+      std::free(real);
+      return s;
+    }
+    // Something on the way is missing: follow the links by hand to the name they end at.
+    std::string at = path;
+    for (int hops = 0; hops < kMostLinks; ++hops) {
+      char target[PATH_MAX];
+      ssize_t n = ::readlink(at.c_str(), target, sizeof target);
+      if (n < 0) {
+        if (errno != EINVAL && errno != ENOENT) return path;
+        const std::size_t slash = at.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : at.substr(0, slash);
+        char* real = ::realpath(folder.c_str(), nullptr);
+        if (!real) return path;
+        std::string s(real);
+        std::free(real);
+        return (s == "/" ? "" : s) + "/" + at.substr(slash == std::string::npos ? 0 : slash + 1);
+      }
+      const std::string next(target, static_cast<std::size_t>(n));
+      const std::size_t slash = at.rfind('/');
+      at = next.front() == '/' || slash == std::string::npos ? next : at.substr(0, slash + 1) + next;
+    }
+    return path;  // a loop
   }
 };
 
@@ -153,6 +205,13 @@ class PosixFileSystem : public FileSystem {
 FileSystem& RealFileSystem() {
   static PosixFileSystem fs;
   return fs;
+}
+
+bool SameFile(FileSystem& files, const std::string& a, const std::string& b) {
+  auto sa = files.status(a), sb = files.status(b);
+  if (sa && sb && sa->exists && sb->exists && sa->inode != 0)
+    return sa->device == sb->device && sa->inode == sb->inode;
+  return files.resolveLinks(a) == files.resolveLinks(b);
 }
 
 }  // namespace vellmark

@@ -22,6 +22,11 @@ struct FileStatus {
   // For a compressed file or an archive member: the bytes on disk it is unpacked from
   // (the compressed file, or the archive that holds the member). Nothing for a plain file.
   std::optional<std::uint64_t> packedSize;
+  bool link = false;        // the name itself is a symbolic link, even one leading nowhere
+  std::uint64_t device = 0, inode = 0;  // 0 where unknown
+
+  // Something is at this name that a save would replace: a file or any link.
+  bool taken() const { return exists || link; }
 };
 
 class InputFile {
@@ -57,10 +62,19 @@ class FileSystem {
   // Opens a file for writing, emptying it (created when missing).
   virtual Result<std::unique_ptr<OutputFile>> openTruncate(const std::string& path) = 0;
   virtual Status rename(const std::string& from, const std::string& to) = 0;
+  // Renames only while nothing is at `to` (EEXIST otherwise), in one step: a file that
+  // appears there meanwhile is never replaced.
+  virtual Status renameNoReplace(const std::string& from, const std::string& to) = 0;
   virtual Status remove(const std::string& path) = 0;
-  // The path with every link resolved; the path itself when it does not exist.
+  // The path with every link resolved. A name that does not exist, or a link leading
+  // nowhere, gives the name it ends at in its resolved folder; a link loop gives the
+  // path itself.
   virtual std::string resolveLinks(const std::string& path) = 0;
 };
+
+// Whether two names lead to one file: existing files by device and inode, names not
+// there yet by their resolved folder and name.
+bool SameFile(FileSystem& files, const std::string& a, const std::string& b);
 
 // The machine's own files.
 FileSystem& RealFileSystem();

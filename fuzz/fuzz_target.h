@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include <string_view>
+
+#include "core/analyser_list.h"
 #include "readers/reader_contract.h"
 #include "support/memory_file_system.h"
 
@@ -40,6 +43,29 @@ void RunReader(Read read, const std::string& path, const std::uint8_t* data, std
       if (!range->verifiedRecords || calls > *range->verifiedRecords) std::abort();
     }
   }
+}
+
+// A list whose entries are made of the bytes: each line is one text, seven lines to an
+// entry in list column order (path, No, Switch, Start, End, Records, Size).
+inline AnalyserList EntriesOfLines(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> texts(1);
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] == '\n') texts.emplace_back();
+    else texts.back() += static_cast<char>(data[i]);
+  }
+  AnalyserList list;
+  for (std::size_t i = 0; i + 7 <= texts.size(); i += 7) {
+    AnalyserEntry e;
+    e.path = texts[i];
+    e.number = texts[i + 1];
+    e.family = texts[i + 2];
+    e.start = texts[i + 3];
+    e.end = texts[i + 4];
+    e.setRecordsText(texts[i + 5]);
+    e.writtenSize = texts[i + 6];
+    list.append(std::move(e));
+  }
+  return list;
 }
 
 }  // namespace vellmark::fuzz

@@ -1,7 +1,8 @@
 // Writes the generated fuzz seeds: vellmark-make-fuzz-seeds DIR (normally fuzz/corpus).
 // Every target gets small files of its own family, made by the test-data library; the
 // probe gets every sample; the report reader gets reports of analysed samples; the
-// archive layer gets every packing and archive it reads. Files
+// archive layer gets every packing and archive it reads; the workbook writer gets
+// names no cell can hold as they are. Files
 // that once crashed a target sit next to these under names of their own and are kept.
 
 #include <cstdio>
@@ -142,6 +143,21 @@ std::vector<td::SampleFile> ArchiveSeeds() {
   return seeds;
 }
 
+// Entry texts, one a line, seven to an entry: controls, NUL, U+FFFE and U+FFFF,
+// bytes that are not UTF-8 or encode a surrogate, the format's own escape, bars.
+std::vector<td::SampleFile> WorkbookSeeds() {
+  const std::string texts[] = {
+      "/d/a\x01" "b\x1f" "c\x7f.DAT", "1", "_x0041_", "x\xEF\xBF\xBEy\xEF\xBF\xBFz", std::string("nul\0tail", 8),
+      "bad\xff\xfe\xc3", "\t tab\rcr ",
+      "/d/_x005F_x0041_x0042_.DAT", "2", "|\\|", "12", "-1.5", "\xED\xA0\x80 surrogate", "To be  Analysed"};
+  td::Bytes bytes;
+  for (const std::string& text : texts) {
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    bytes.push_back('\n');
+  }
+  return {{"hostile-names.txt", bytes}};
+}
+
 bool WriteAll(const fs::path& dir, const std::vector<td::SampleFile>& seeds) {
   fs::create_directories(dir);
   for (const auto& seed : seeds) {
@@ -167,6 +183,6 @@ int main(int argc, char** argv) {
             WriteAll(root / "ewsd", EwsdSeeds()) && WriteAll(root / "e10b", E10bSeeds()) &&
             WriteAll(root / "cdot", CdotSeeds()) && WriteAll(root / "axe", AxeSeeds()) &&
             WriteAll(root / "ess", EssSeeds()) && WriteAll(root / "report", ReportSeeds()) &&
-            WriteAll(root / "archive", ArchiveSeeds());
+            WriteAll(root / "archive", ArchiveSeeds()) && WriteAll(root / "workbook", WorkbookSeeds());
   return ok ? 0 : 1;
 }

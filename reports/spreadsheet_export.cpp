@@ -1,11 +1,10 @@
 #include "reports/spreadsheet_export.h"
 
-#include <stdlib.h>
-
 #include <array>
 #include <cerrno>
+#include <cctype>
 #include <charconv>
-#include <filesystem>
+#include <cstring>
 #include <map>
 
 #include "core/archive_names.h"
@@ -34,21 +33,45 @@ constexpr std::array<double, kColumns> kColumnWidths = {20, 6, 8, 15, 15, 10, 10
 constexpr int kAlignedRows = 500;
 constexpr std::size_t kMaxCellCharacters = 32767;   // the most a cell holds
 
-// Cells hold UTF-8 only: a stray byte becomes U+FFFD, and a text longer than a cell
-// holds is cut.
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+constexpr std::string_view kEscapedUnderscore = "_x005F_";
+
+// Whether a valid UTF-8 sequence is a character XML 1.0 allows: not NUL, not a C0
+// control other than TAB, LF and CR, not U+FFFE or U+FFFF (surrogates are no UTF-8).
+bool XmlCharacter(std::string_view sequence) {
+  const auto first = static_cast<unsigned char>(sequence[0]);
+  if (sequence.size() == 1) return first >= 0x20 || first == '\t' || first == '\n' || first == '\r';
+  return sequence != "\xEF\xBF\xBE" && sequence != "\xEF\xBF\xBF";
+}
+
+// _xHHHH_ at text[i]: what the format reads as one escaped character. So is _xHHHH
+// before a CR, which the library writes as _x000D_.
+bool LooksEscaped(std::string_view text, std::size_t i) {
+  if (text.size() - i < 7 || text[i] != '_' || text[i + 1] != 'x' || (text[i + 6] != '_' && text[i + 6] != '\r'))
+    return false;
+  for (std::size_t k = i + 2; k < i + 6; ++k)
+    if (!std::isxdigit(static_cast<unsigned char>(text[k]))) return false;
+  return true;
+}
+
+// A text as a cell holds it, so that the workbook stays valid and shows the text as
+// it was: a byte that is not UTF-8 and a character XML forbids become U+FFFD, each
+// other character is kept, and an "_" that starts _xHHHH_ is written _x005F_ (the
+// format's escape of itself). A text longer than a cell holds is cut.
 std::string CellText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   std::size_t characters = 0;
-  for (std::size_t i = 0; i < text.size() && characters < kMaxCellCharacters; ++characters) {
-    std::size_t n = Utf8SequenceLength(text, i);
-    if (n == 0) {
-      out += "\xEF\xBF\xBD";
-      ++i;
-    } else {
-      out.append(text.substr(i, n));
-      i += n;
-    }
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = Utf8SequenceLength(text, i);
+    std::string_view piece = n == 0 ? kReplacement : text.substr(i, n);
+    std::size_t shown = 1;
+    if (n != 0 && !XmlCharacter(piece)) piece = kReplacement;
+    if (LooksEscaped(text, i)) piece = kEscapedUnderscore, shown = kEscapedUnderscore.size();
+    if (characters + shown > kMaxCellCharacters) break;
+    out.append(piece);
+    characters += shown;
+    i += n == 0 ? 1 : n;
   }
   return out;
 }
@@ -74,9 +97,9 @@ constexpr unsigned kBold = 1, kRed = 2, kFill = 4, kGrid = 8, kCentre = 16, kRig
 
 class Workbook {
  public:
-  Workbook(const std::string& path, const std::string& scratch) {
+  Workbook(const std::string& path, const std::string& folder) {
     lxw_workbook_options options{};
-    options.tmpdir = const_cast<char*>(scratch.c_str());
+    options.tmpdir = const_cast<char*>(folder.c_str());  // its temporary files
     book_ = workbook_new_opt(path.c_str(), &options);
     if (book_) sheet_ = workbook_add_worksheet(book_, std::string(kSheetName).c_str());
   }
@@ -154,8 +177,8 @@ unsigned CellStyle(std::size_t row, int col, std::size_t n, bool duplicate) {
 }
 
 Status BuildWorkbook(const AnalyserList& list, const std::optional<ListTotals>& totals, const std::string& path,
-                     const std::string& scratch) {
-  Workbook book(path, scratch);
+                     const std::string& folder) {
+  Workbook book(path, folder);
   if (!book.ok()) return MakeIoError(IoStep::Open, errno ? errno : EIO);
   lxw_worksheet* sheet = book.sheet();
   const std::size_t n = list.size();
@@ -203,60 +226,41 @@ Status BuildWorkbook(const AnalyserList& list, const std::optional<ListTotals>& 
   for (int col = 0; col < kColumns; ++col)
     worksheet_set_column(sheet, static_cast<lxw_col_t>(col), static_cast<lxw_col_t>(col), kColumnWidths[col], nullptr);
 
-  if (lxw_error e = book.close(); e != LXW_NO_ERROR) return XlsxError(e);
+  errno = 0;
+  if (lxw_error e = book.close(); e != LXW_NO_ERROR) {
+    if (e != LXW_ERROR_CREATING_TMPFILE) return XlsxError(e);
+    const int code = errno ? errno : EIO;
+    return IoError{IoStep::Write, code, "cannot make a temporary file in " + folder + ": " + std::strerror(code)};
+  }
   return Ok();
 }
 
 #endif
 
-// A private folder for the library's files, removed with everything in it.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::error_code ec;
-    std::string pattern = (std::filesystem::temp_directory_path(ec) / "vellmark-xlsx-XXXXXX").string();
-    if (ec) pattern = "/tmp/vellmark-xlsx-XXXXXX";
-    if (::mkdtemp(pattern.data())) path_ = pattern;
-    else error_ = errno;
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  int error() const { return error_; }
+}  // namespace
 
- private:
-  std::string path_;
-  int error_ = 0;
-};
-
-Result<std::string> ReadScratchFile(const std::string& path) {
+Status WriteSpreadsheet(FileSystem& files, const std::string& path, const AnalyserList& list,
+                        const std::optional<ListTotals>& totals, SaveMode mode) {
+#ifdef VELLMARK_HAVE_XLSXWRITER
+  auto target = SaveTarget(files, path, mode);  // a name that may not be written costs no work
+  if (!target) return target.error();
+  // The library writes the workbook and its own temporary files by name, here beside
+  // the target; the bytes then go through the file layer to the target.
+  auto built = TemporaryFile::create(files, *target, 0600);
+  if (!built) return built.error();
+  if (Status closed = built->output()->close(); !closed) return closed;
+  const std::size_t slash = built->path().rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : built->path().substr(0, slash == 0 ? 1 : slash);
+  if (Status s = BuildWorkbook(list, totals, built->path(), folder); !s) return s;
   std::string bytes;
-  Status read = ReadFileBlocks(RealFileSystem(), path, BlockReader::kDefaultBlockSize, [&](std::string_view block) {
+  Status read = ReadFileBlocks(files, built->path(), BlockReader::kDefaultBlockSize, [&](std::string_view block) {
     bytes.append(block);
     return true;
   });
   if (!read) return read.error();
-  return bytes;
-}
-
-}  // namespace
-
-Status WriteSpreadsheet(FileSystem& files, const std::string& path, const AnalyserList& list,
-                        const std::optional<ListTotals>& totals) {
-#ifdef VELLMARK_HAVE_XLSXWRITER
-  // The library writes its own files; it builds the workbook in a private folder and
-  // the file layer then saves it beside the target.
-  ScratchFolder scratch;
-  if (scratch.path().empty()) return MakeIoError(IoStep::Open, scratch.error());
-  const std::string built = scratch.path() + "/book.xlsx";
-  if (Status s = BuildWorkbook(list, totals, built, scratch.path()); !s) return s;
-  auto bytes = ReadScratchFile(built);
-  if (!bytes) return bytes.error();
-  return SaveFileReplacing(files, path, *bytes);
+  return SaveFile(files, path, bytes, mode);
 #else
-  (void)files, (void)list, (void)totals, (void)path;
+  (void)files, (void)list, (void)totals, (void)path, (void)mode;
   return IoError{IoStep::Open, 0, "this build cannot write spreadsheets"};
 #endif
 }

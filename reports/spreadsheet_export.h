@@ -25,16 +25,18 @@
 #include "core/analyser_list.h"
 #include "core/file_system.h"
 #include "core/texts.h"
+#include "reports/safe_save.h"
 
 namespace vellmark {
 
 inline constexpr std::string_view kNothingToSave = "Nothing to Save";
 inline constexpr std::string_view kSheetName = "VELM";
 
-// Builds the workbook of `list` and saves it to `path`: to a temporary file beside it
-// first, renamed over it only when complete. Without totals (after a report was
-// opened) the totals cells stay empty.
+// Builds the workbook of `list` and saves it to `path` through SaveFile; every file
+// made on the way lies beside the target and is gone afterwards. Without totals
+// (after a report was opened) the totals cells stay empty. Every text is written so
+// that the workbook stays valid: what XML cannot hold becomes U+FFFD.
 Status WriteSpreadsheet(FileSystem& files, const std::string& path, const AnalyserList& list,
-                        const std::optional<ListTotals>& totals);
+                        const std::optional<ListTotals>& totals, SaveMode mode);
 
 }  // namespace vellmark

@@ -1,5 +1,6 @@
 #include "reports/text_report.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "core/block_reader.h"
@@ -15,6 +16,7 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kHeaderLines = 5;   // title, empty line, rule, heading, rule
 constexpr std::size_t kCells = 7;
+constexpr std::size_t kKeptLineBuffer = std::size_t{1} << 16;
 
 // A text as a cell holds it: a line break would split its row in two and lose the
 // entry on reading, so it becomes "?"; a "|" is written "\|" so it splits no cell.
@@ -65,15 +67,22 @@ std::string_view TrimBlanks(std::string_view text) {
 class ReportParser {
  public:
   // Takes the next piece of the file; false once the file is known not to be a report.
+  // Lines end in CR LF, LF or CR alone.
   bool feed(std::string_view chunk) {
-    for (;;) {
-      std::size_t lf = chunk.find('\n');
-      if (lf == std::string_view::npos) {
-        pending_.append(chunk);
-        break;
+    while (!chunk.empty()) {
+      if (afterCr_ && chunk.front() == '\n') chunk.remove_prefix(1);  // the LF of a CR LF
+      afterCr_ = false;
+      const std::size_t end = chunk.find_first_of("\r\n");
+      const std::string_view piece = chunk.substr(0, end);
+      // A line longer than any report holds: no report, and no more of it in memory.
+      if (pending_.size() + piece.size() > kMaxReportLine) {
+        rejected_ = true;
+        return false;
       }
-      pending_.append(chunk.substr(0, lf));
-      chunk.remove_prefix(lf + 1);
+      pending_.append(piece);
+      if (end == std::string_view::npos) break;
+      afterCr_ = chunk[end] == '\r';
+      chunk.remove_prefix(end + 1);
       if (!line()) return false;
     }
     // The mark is known as soon as eight bytes of the first line are.
@@ -93,14 +102,15 @@ class ReportParser {
 
  private:
   bool line() {
-    std::string_view text = pending_;
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    const std::string_view text = pending_;
     ++lines_;
     if (lines_ == 1) {
       rejected_ = text.rfind(kReportMark, 0) != 0;
     } else if (lines_ > kHeaderLines && (text.empty() || text.front() != '+')) {
       row(text);
     }
+    // The buffer of one long line is not kept for the lines after it.
+    if (pending_.capacity() > kKeptLineBuffer) std::string().swap(pending_);
     pending_.clear();
     return !rejected_;
   }
@@ -144,6 +154,7 @@ class ReportParser {
   }
 
   std::string pending_;
+  bool afterCr_ = false;
   std::size_t lines_ = 0;
   bool rejected_ = false;
   std::vector<AnalyserEntry> entries_;
@@ -194,8 +205,15 @@ std::optional<std::vector<AnalyserEntry>> ParseReport(std::string_view text) {
   return parser.finish();
 }
 
-Status WriteReportFile(FileSystem& files, const std::string& path, const AnalyserList& list, const std::tm& now) {
-  return SaveFileReplacing(files, path, ReportText(list, now));
+Status WriteReportFile(FileSystem& files, const std::string& path, const AnalyserList& list, const std::tm& now,
+                       SaveMode mode) {
+  const std::string text = ReportText(list, now);
+  // A report Open Report would refuse is not written.
+  for (std::size_t from = 0, end; from < text.size(); from = end + 2) {
+    end = text.find(kLineEnd, from);
+    if (end - from > kMaxReportLine) return IoError{IoStep::Write, EFBIG, "a row is too long for a report"};
+  }
+  return SaveFile(files, path, text, mode);
 }
 
 Result<std::optional<std::vector<AnalyserEntry>>> LoadReportFile(FileSystem& files, const std::string& path) {

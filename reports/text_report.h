@@ -31,6 +31,7 @@
 
 #include "core/analyser_list.h"
 #include "core/file_system.h"
+#include "reports/safe_save.h"
 
 namespace vellmark {
 
@@ -43,6 +44,9 @@ inline constexpr std::string_view kReportHeading =
     "| No  |                  BINARY FILE                       |   SWITCH   |       START TIME      "
     "|        END TIME       |   RECORDS  |    SIZE    |";
 inline constexpr std::string_view kNotAReport = " is not a Vellmark Report File.  Please Check";
+// The longest line a report holds (rows of a megabyte open); a longer one makes the
+// file no report, found out without holding more of it than this.
+inline constexpr std::size_t kMaxReportLine = std::size_t{4} << 20;
 
 // "Vellmark Report" + dd-mm-yyyy + two blanks + hh:mm:ss.
 std::string ReportTitleLine(const std::tm& now);
@@ -56,11 +60,13 @@ std::string ReportText(const AnalyserList& list, const std::tm& now);
 std::string ReportFileName(const std::string& chosen);
 
 // The entries a report holds, in file order; nullopt when the first line does not
-// begin with "Vellmark".
+// begin with "Vellmark". Lines may end in CR LF, LF or CR.
 std::optional<std::vector<AnalyserEntry>> ParseReport(std::string_view text);
 
-// Writes the report of `list` to `path` (replacing a file of that name safely).
-Status WriteReportFile(FileSystem& files, const std::string& path, const AnalyserList& list, const std::tm& now);
+// Writes the report of `list` to `path` through SaveFile; a row longer than a report
+// may hold is refused (EFBIG).
+Status WriteReportFile(FileSystem& files, const std::string& path, const AnalyserList& list, const std::tm& now,
+                       SaveMode mode);
 // Reads a report file; the inner nullopt means the file is not a report.
 Result<std::optional<std::vector<AnalyserEntry>>> LoadReportFile(FileSystem& files, const std::string& path);
 

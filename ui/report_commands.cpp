@@ -1,6 +1,8 @@
 #include "ui/report_commands.h"
 
 #include <QFile>
+#include <cerrno>
+#include <optional>
 
 #include "core/texts.h"
 #include "reports/spreadsheet_export.h"
@@ -27,29 +29,46 @@ std::string SaveName(frmVELM& window, std::string_view filter) {
   return QFile::encodeName(name).toStdString();
 }
 
+bool AllowOverwrite(frmVELM& window) { return window.dialogs().question(&window, FromStd(kOverwriteQuestion), Title()); }
+
+// Saves with `save`, replacing a file only when `replace`; a file that appeared at the
+// name after the question (or where none was asked) brings the question again.
+// Nothing when the user answered No.
+template <typename Save>
+std::optional<Status> SaveAsking(frmVELM& window, bool replace, Save save) {
+  for (;;) {
+    Status saved = save(replace ? SaveMode::Replace : SaveMode::NewOnly);
+    if (saved || replace || saved.error().code != EEXIST) return saved;
+    if (!AllowOverwrite(window)) return std::nullopt;
+    replace = true;
+  }
+}
+
 }  // namespace
 
 void SaveReport(frmVELM& window) {
   AnalysisSession& session = window.session();
   if (session.analysing()) return;
-  std::string name;
   for (;;) {
-    name = SaveName(window, kReportFilter);
+    std::string name = SaveName(window, kReportFilter);
     if (name.empty()) return;
     name = ReportFileName(name);
     window.lastReportName() = name;
+    // A file or a link at the name (a folder is refused when written).
     auto status = session.files().status(name);
-    if (status && status->exists && !status->directory &&
-        !window.dialogs().question(&window, FromStd(kOverwriteQuestion), Title()))
-      continue;
-    break;
-  }
-  Status saved = WriteReportFile(session.files(), name, session.list(), session.clock().now());
-  if (!saved) {
-    ShowError(window, "Could not save " + name + ": " + saved.error().reason);
+    const bool taken = status && status->taken() && !status->directory;
+    if (taken && !AllowOverwrite(window)) continue;  // No: the dialog again
+    auto saved = SaveAsking(window, taken, [&](SaveMode mode) {
+      return WriteReportFile(session.files(), name, session.list(), session.clock().now(), mode);
+    });
+    if (!saved) continue;
+    if (!*saved) {
+      ShowError(window, "Could not save " + name + ": " + saved->error().reason);
+      return;
+    }
+    window.setPanelText(5, "File " + FromStd(name) + " Saved");
     return;
   }
-  window.setPanelText(5, "File " + FromStd(name) + " Saved");
 }
 
 void OpenReport(frmVELM& window) {
@@ -86,14 +105,21 @@ std::string ExportToSpreadsheet(frmVELM& window) {
     ShowError(window, std::string(kNothingToSave));
     return "";
   }
-  std::string name = SaveName(window, kSpreadsheetFilter);
-  if (name.empty()) return "";
-  Status written = WriteSpreadsheet(session.files(), name, session.list(), window.totals());
-  if (!written) {
-    ShowError(window, name + ": " + written.error().reason);
-    return "";
+  for (;;) {
+    std::string name = SaveName(window, kSpreadsheetFilter);
+    if (name.empty()) return "";
+    // The save dialog itself asked about a file that was there.
+    auto status = session.files().status(name);
+    auto written = SaveAsking(window, status && status->exists, [&](SaveMode mode) {
+      return WriteSpreadsheet(session.files(), name, session.list(), window.totals(), mode);
+    });
+    if (!written) continue;  // No: the dialog again
+    if (!*written) {
+      ShowError(window, name + ": " + written->error().reason);
+      return "";
+    }
+    return name;
   }
-  return name;
 }
 
 }  // namespace vellmark::ui

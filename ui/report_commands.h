@@ -20,7 +20,9 @@ void SaveReport(frmVELM& window);
 // is refused with a message and the list kept.
 void OpenReport(frmVELM& window);
 // Asks for a name and writes the workbook; returns the path written, "" when nothing
-// was (an empty list, cancelled, failed; failures are shown).
+// was (an empty list, cancelled, failed; failures are shown). Both saves replace a
+// file only after the overwrite question (the save dialog's own, for the workbook);
+// one that appears at the name after it is asked about again.
 std::string ExportToSpreadsheet(frmVELM& window);
 
 }  // namespace vellmark::ui

@@ -11,8 +11,10 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <set>
 #include <sstream>
@@ -26,6 +28,7 @@
 #include "core/utf8.h"
 #include "reports/text_report.h"
 #include "support/fault_injection.h"
+#include "testdata/archives.h"
 #include "testdata/bytes.h"
 #include "testdata/cdot.h"
 #include "testdata/ewsd.h"
@@ -48,9 +51,15 @@ std::string Read(const std::string& path) {
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// Runs a program, no shell between, with stdout going to the file `out`; returns its
-// status and stderr.
-CliRun Spawn(const std::vector<std::string>& argv, const std::string& out, const std::string& errFile) {
+std::set<std::string> Names(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+// Starts a program, no shell between, with stdout and stderr going to files; -1 when
+// it could not be started.
+pid_t Start(const std::vector<std::string>& argv, const std::string& out, const std::string& errFile) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -61,10 +70,21 @@ CliRun Spawn(const std::vector<std::string>& argv, const std::string& out, const
   pid_t pid = 0;
   int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return {-1, "", ""};
+  return spawned == 0 ? pid : -1;
+}
+
+int Wait(pid_t pid) {
   int wstatus = 0;
-  ::waitpid(pid, &wstatus, 0);
-  return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, "", Read(errFile)};
+  if (pid < 0 || ::waitpid(pid, &wstatus, 0) != pid) return -1;
+  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+}
+
+// Runs a program to its end; its status and stderr.
+CliRun Spawn(const std::vector<std::string>& argv, const std::string& out, const std::string& errFile) {
+  pid_t pid = Start(argv, out, errFile);
+  if (pid < 0) return {-1, "", ""};
+  int status = Wait(pid);
+  return {status, "", Read(errFile)};
 }
 
 // The fields of a CSV text (RFC 4180), row by row.
@@ -221,6 +241,102 @@ TEST_F(CliFailures, OpenAndExportLoadAReportAsTheWindowDoes) {
   EXPECT_EQ(full.status, kExitFailures);
   EXPECT_TRUE(Has(full.err, "No space left on device")) << full.err;
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 5);  // no temporary left
+}
+
+// Outputs never name an input or each other; without --force nothing at the name is
+// replaced, also a file that appears during the pass or a link leading nowhere.
+TEST_F(CliFailures, WritesOnlyWhereAllowed) {
+  const std::string report = dir.file("r.vmr"), book = dir.file("b.xlsx"), data = Read(cdot);
+  fs::create_symlink(cdot, dir.file("to-input"));
+  dir.write("day.zip", testdata::BuildZip({{"a.DAT", Bytes(data.begin(), data.end())}}));
+  const std::pair<Arguments, std::string> clashes[] = {
+      {{"analyse", "-o", report, "--xlsx", dir.path() + "/./r.vmr", cdot}, "-o and --xlsx name the same file: "},
+      {{"analyse", "--force", "-o", cdot, cdot}, "-o names an input file: "},
+      {{"analyse", "--force", "--xlsx", dir.file("to-input"), cdot}, "--xlsx names an input file: "},
+      {{"analyse", "--force", "-o", dir.file("day.zip"), dir.file("day.zip#a.DAT")}, "-o names an input file: "},
+      {{"export", cdot, "-o", cdot, "--force"}, "-o names an input file: "},
+  };
+  for (const auto& [args, message] : clashes) {
+    CliRun refused = Cli(args);
+    EXPECT_EQ(refused.status, kExitUsage) << refused.err;
+    EXPECT_EQ(refused.err, "vellmark-cli " + args[0] + ": " + message + args[args.size() - 2] + "\n");
+  }
+  EXPECT_EQ(Read(cdot), data);
+
+  faulty.before(IoStep::Rename, [](const std::string& to) { std::ofstream(to) << "appeared"; });
+  for (const Arguments& args : {Arguments{"analyse", "-o", report, cdot}, Arguments{"analyse", "--xlsx", book, cdot}}) {
+    CliRun raced = Cli(args, faulty);
+    EXPECT_EQ(raced.status, kExitFailures);
+    EXPECT_EQ(raced.err, "vellmark-cli analyse: " + args[2] + " exists; --force replaces it\n");
+    EXPECT_EQ(Read(args[2]), "appeared");
+  }
+  fs::create_symlink(dir.file("nowhere.vmr"), dir.file("dangling.vmr"));
+  EXPECT_EQ(Cli({"analyse", "-o", dir.file("dangling.vmr"), cdot}).status, kExitFailures);
+  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{fs::path(cdot).filename(), "to-input", "day.zip", "r.vmr",
+                                                       "b.xlsx", "dangling.vmr"}));
+}
+
+// Thirty runs writing one new name at once: exactly one writes it, each other one
+// fails and says why.
+TEST_F(CliFailures, ParallelWritersToOneNameOneWins) {
+  const std::string target = dir.file("one.vmr"), gate = dir.file("gate");
+  // Each run waits for a line from the gate, so all of them check the name before
+  // the first one writes it.
+  ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
+  const int opened = ::open(gate.c_str(), O_RDWR);
+  std::vector<pid_t> runs;
+  for (int i = 0; i < 30; ++i)
+    runs.push_back(Start({"/bin/sh", "-c", "read x <\"$0\"; exec \"$@\"", gate, VELLMARK_CLI, "analyse", "-o", target, cdot},
+                         "/dev/null", dir.file("err" + std::to_string(i))));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_EQ(::write(opened, std::string(30, '\n').data(), 30), 30);
+  int won = 0;
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    const int status = Wait(runs[i]);
+    won += status == kExitOk;
+    if (status != kExitOk) {
+      EXPECT_EQ(status, kExitFailures);
+      EXPECT_EQ(Read(dir.file("err" + std::to_string(i))), "vellmark-cli analyse: " + target + " exists; --force replaces it\n");
+    }
+  }
+  ::close(opened);
+  EXPECT_EQ(won, 1);
+  EXPECT_EQ(Names(dir.path()).size(), 33u);  // the data file, the gate, the report, the stderr files
+}
+
+// Ctrl-C while a report is read or a file written ends the program at once, with
+// status 130: the old files whole, no temporary file left, whatever TMPDIR says.
+TEST_F(CliFailures, CtrlCOutsideThePassEndsAtOnceLeavingNothing) {
+  const std::string report = dir.file("day.vmr"), book = dir.write("day.xlsx", "old book");
+  ASSERT_EQ(Cli({"analyse", "-o", report, cdot}).status, kExitOk);
+  const std::string old = Read(report);
+  const std::pair<IoStep, Arguments> cases[] = {
+      {IoStep::Read, {"open", report}},
+      {IoStep::Read, {"export", report, "-o", book, "--force"}},
+      {IoStep::Write, {"export", report, "-o", book, "--force"}},
+      {IoStep::Write, {"analyse", "--force", "-o", report, "--xlsx", book, cdot}},
+  };
+  for (const auto& [step, args] : cases) {
+    pid_t child = ::fork();
+    if (child == 0) {
+      InstallInterruptHandler();
+      faulty.before(step, [](const std::string&) { ::raise(SIGINT); });
+      Cli(args, faulty);
+      ::_exit(0);
+    }
+    int wstatus = 0;
+    ASSERT_EQ(::waitpid(child, &wstatus, 0), child);
+    EXPECT_EQ(WEXITSTATUS(wstatus), 130) << args[0];
+    EXPECT_EQ(Read(report), old);
+    EXPECT_EQ(Read(book), "old book");
+    EXPECT_EQ(Names(dir.path()).size(), 3u) << args[0];
+  }
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string kept = tmp ? tmp : "";
+  ::setenv("TMPDIR", "/nonexistent", 1);
+  CliRun exported = Cli({"export", report, "-o", dir.file("new.xlsx")});
+  tmp ? ::setenv("TMPDIR", kept.c_str(), 1) : ::unsetenv("TMPDIR");
+  EXPECT_EQ(exported.status, kExitOk) << exported.err;
 }
 
 TEST_F(CliFailures, OutputThatCannotBeWrittenIsAFailureAndNothingStartsAProgram) {

@@ -21,6 +21,7 @@ class MemoryFileSystem : public FileSystem {
   Result<std::unique_ptr<OutputFile>> createNew(const std::string& path, unsigned mode) override;
   Result<std::unique_ptr<OutputFile>> openTruncate(const std::string& path) override;
   Status rename(const std::string& from, const std::string& to) override;
+  Status renameNoReplace(const std::string& from, const std::string& to) override { return rename(from, to); }
   Status remove(const std::string& path) override;
   std::string resolveLinks(const std::string& path) override { return path; }
 

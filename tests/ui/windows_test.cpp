@@ -324,6 +324,28 @@ class WindowsTest : public QObject {
     QCOMPARE(text.substr(text.find("\r\n")), expected.substr(expected.find("\r\n")));
   }
 
+  // A file that appears at the chosen name after the question is asked about again: No
+  // keeps it and shows the dialog again, Yes replaces it.
+  void aFileAppearingAfterTheQuestion() {
+    window_->session().LoadEntries(ThreeAnalysedEntries().entries());
+    files_->before(IoStep::Rename, [](const std::string& to) {
+      if (!QFile::exists(QString::fromStdString(to))) QFile(QString::fromStdString(to)).open(QIODevice::WriteOnly);
+    });
+    for (const char* name : {"day.vmr", "day.xlsx"}) {
+      for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        QFile::remove(path(name));
+        window_->dialogs().messages.clear();
+        window_->dialogs().setNextFileName(path(name));
+        window_->dialogs().setNextAnswer(answer);
+        const auto shown = window_->dialogs().fileDialogs.size();
+        trigger(QString(name).endsWith("vmr") ? "tbSave" : "tbExport");
+        QCOMPARE(texts(), QStringList{"File Exists. Do you want to OverWrite?"});
+        QCOMPARE(window_->dialogs().fileDialogs.size(), shown + (answer == QMessageBox::No ? 2 : 1));
+        QCOMPARE(read(name).empty(), answer == QMessageBox::No);
+      }
+    }
+  }
+
   // A report replaces the list, another file is refused and changes nothing, a cancel clears.
   void openReport_data() {
     QTest::addColumn<QByteArray>("content");   // of the file chosen; null: the dialog is cancelled

@@ -5,7 +5,9 @@
 #include "cli/cli_observer.h"
 #include "cli/commands.h"
 #include "cli/list_output.h"
+#include "cli/name_list.h"
 #include "cli/read_ahead.h"
+#include "cli/results_file.h"
 #include "cli/text_escape.h"
 #include "reports/spreadsheet_export.h"
 #include "reports/text_report.h"
@@ -24,6 +26,42 @@ struct AnalyseOptions {
   int jobs = DefaultJobs();  // files read at once
   UnpackLimits limits;       // when an unpacked member is taken for a bomb
   std::vector<std::string> paths;
+  std::string filesFrom;     // a list of more paths ("-": standard input)
+  bool nulSeparated = false; // -0: its names end with NUL bytes
+  std::string resume;        // the results file of earlier runs
+};
+
+// Writes a pass's result lines in list order as its entries become final: on `out`
+// (--format jsonl) and, but for the lines reused from it, appended to the results file.
+class ResultStream {
+ public:
+  ResultStream(const AnalysisSession& session, LineOptions options, std::ostream* out, ResultsFile* results)
+      : session_(session), options_(options), out_(out), results_(results) {}
+
+  // Every row up to `row` not written yet.
+  void upTo(std::size_t row) {
+    for (; next_ <= row && next_ < session_.list().size(); ++next_) {
+      const AnalyserEntry& e = session_.list().at(next_);
+      const std::string* reused = results_ ? results_->reused(e.path) : nullptr;
+      const std::string line = reused ? *reused : ResultLine(e, options_);
+      if (out_) *out_ << line << "\n" << std::flush;
+      if (reused || !results_ || !error_.empty()) continue;
+      if (Status appended = results_->append(line); !appended) error_ = appended.error().reason;
+    }
+  }
+  void finish() {
+    if (!session_.list().empty()) upTo(session_.list().size() - 1);
+  }
+  // Why the results file could not take a line; "" while it could.
+  const std::string& error() const { return error_; }
+
+ private:
+  const AnalysisSession& session_;
+  LineOptions options_;
+  std::ostream* out_;
+  ResultsFile* results_;
+  std::size_t next_ = 0;
+  std::string error_;
 };
 
 // "4096", "512K", "64G": bytes, with a binary K, M, G or T after the number.
@@ -98,6 +136,14 @@ std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
       auto ratio = ParseByteCount(value);
       if (!ratio || *ratio == 0) return "--unpack-ratio takes a whole number above 0";
       options.limits.ratio = *ratio;
+    } else if (name == "--files-from") {
+      if (!takeValue() || value.empty()) return "--files-from needs a file name, or - for standard input";
+      options.filesFrom = value;
+    } else if (name == "-0" && !hasValue) {
+      options.nulSeparated = true;
+    } else if (name == "--resume") {
+      if (!takeValue() || value.empty()) return "--resume needs a file name";
+      options.resume = value;
     } else if (name == "--force" && !hasValue) {
       options.force = true;
     } else if (name == "--verify" && !hasValue) {
@@ -108,7 +154,8 @@ std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
       return "unknown option: " + arg;
     }
   }
-  if (options.paths.empty()) return "no PATH given";
+  if (options.paths.empty() && options.filesFrom.empty()) return "no PATH given";
+  if (options.nulSeparated && options.filesFrom.empty()) return "-0 goes with --files-from";
   return "";
 }
 
@@ -124,10 +171,29 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
   // Refused before the pass, so a long run is not wasted on a file that cannot be written.
   for (const std::string* out : {&options.report, &options.workbook})
     if (!out->empty() && RefuseToReplace(io.files, *out, options.force, "analyse", io.err)) return kExitFailures;
+  if (!options.filesFrom.empty()) {
+    if (std::string error = ReadNameList(options.filesFrom, options.nulSeparated, io, options.paths); !error.empty()) {
+      io.err << "vellmark-cli analyse: " << EscapeForLine(error) << "\n";
+      return kExitFailures;
+    }
+  }
 
   AnalysisSession session(io.files, DefaultReaderTable(), options.year ? io.clock.withYear(*options.year) : io.clock);
   session.options() = options.read;
   session.archives().setLimits(options.limits);
+  const LineOptions lineOptions{session.clock().currentYear(), options.read.verify, options.read.sha256};
+  std::unique_ptr<ResultsFile> results;
+  if (!options.resume.empty()) {
+    results = std::make_unique<ResultsFile>();
+    if (std::string error = results->open(io.files, options.resume); !error.empty()) {
+      io.err << "vellmark-cli analyse: cannot resume from " << EscapeForLine(options.resume) << ": "
+             << EscapeForLine(error) << "\n";
+      return kExitFailures;
+    }
+    session.setEarlierResults([&results, &lineOptions](const std::string& path, const FileStatus& status) {
+      return results->reuse(path, status, lineOptions);
+    });
+  }
 
   int status = kExitOk;
   // An archive stands for its members: the outcomes are per entry path.
@@ -153,15 +219,22 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
 
   PassSummary summary;
   bool interrupted = false;
+  ResultStream lines(session, lineOptions, options.format == ListFormat::Jsonl ? &io.out : nullptr, results.get());
   {
     // More than one job: the files are read ahead on threads, the pass takes the
     // results in list order.
     std::unique_ptr<ReadAhead> ahead;
     if (options.jobs > 1) ahead = std::make_unique<ReadAhead>(session, options.jobs);
     CliObserver observer(session, io.err, io.errIsTerminal, ahead.get());
+    observer.onEntryDone([&](std::size_t row) {
+      lines.upTo(row);
+      // Results that cannot be kept are not worth reading on for.
+      if (!lines.error().empty()) session.RequestStop();
+    });
     summary = session.RunAnalysis(false, observer);
     interrupted = observer.interrupted();
   }
+  lines.finish();
 
   for (const auto& e : session.list().entries()) {
     if (!e.failure) continue;
@@ -173,18 +246,31 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
     io.err << "stopped: the analysis was interrupted\n";
     status = kExitFailures;
   }
+  if (!lines.error().empty()) {
+    io.err << "vellmark-cli analyse: cannot add to " << EscapeForLine(options.resume) << ": "
+           << EscapeForLine(lines.error()) << "\n";
+    status = kExitFailures;
+  }
+  if (WriteOutputs("analyse", session, summary, {options.format, options.report, options.workbook}, io) != kExitOk)
+    status = kExitFailures;
+  return status;
+}
+
+int WriteOutputs(const char* command, const AnalysisSession& session, const PassSummary& summary,
+                 const OutputFiles& outputs, CliIo& io) {
+  int status = kExitOk;
   const std::tm now = io.clock.now();
   const std::optional<ListTotals> totals = summary.ran ? std::optional(summary.totals) : std::nullopt;
-  if (!options.report.empty()) {
-    Status saved = WriteReportFile(io.files, options.report, session.list(), now);
+  if (!outputs.report.empty()) {
+    Status saved = WriteReportFile(io.files, outputs.report, session.list(), now);
     if (!saved) {
-      io.err << "vellmark-cli analyse: cannot save " << EscapeForLine(options.report) << ": " << saved.error().reason
-             << "\n";
+      io.err << "vellmark-cli " << command << ": cannot save " << EscapeForLine(outputs.report) << ": "
+             << saved.error().reason << "\n";
       status = kExitFailures;
     }
   }
-  if (!options.workbook.empty() && !ExportWorkbook(io, options.workbook, session.list(), totals)) status = kExitFailures;
-  PrintList({session, totals, summary.ran ? ClosingMessage(summary) : "", now}, options.format, io.out);
+  if (!outputs.workbook.empty() && !ExportWorkbook(io, outputs.workbook, session.list(), totals)) status = kExitFailures;
+  PrintList({session, totals, summary.ran ? ClosingMessage(summary) : "", now}, outputs.format, io.out);
   return status;
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "cli/result_line.h"
 #include "cli/text_escape.h"
 #include "reports/text_report.h"
 
@@ -37,19 +38,7 @@ void PrintJson(const ListOutput& list, std::ostream& out) {
           << "\",\"error_offset\":" << JsonNumber(e.failure->offset);
     }
     out << ",\"duplicate_of\":" << JsonNumber(e.duplicateOf) << ",\"same_content_as\":" << JsonNumber(e.sameContentAs)
-        << ",\"digests\":";
-    if (e.digests) {
-      out << "{\"xxh3_128\":\"" << e.digests->xxh3_128 << "\"";
-      if (e.digests->sha256) out << ",\"sha256\":\"" << *e.digests->sha256 << "\"";
-      out << "}";
-    } else {
-      out << "null";
-    }
-    out << ",\"warnings\":[";
-    for (std::size_t i = 0; i < e.warnings.size(); ++i)
-      out << (i ? "," : "") << "{\"kind\":\"" << WarningKindName(e.warnings[i].kind)
-          << "\",\"text\":" << JsonString(e.warnings[i].text) << ",\"offset\":" << JsonNumber(e.warnings[i].offset) << "}";
-    out << "]";
+        << ",\"digests\":" << JsonDigests(e.digests) << ",\"warnings\":" << JsonWarnings(e.warnings);
     if (list.session.options().verify) out << ",\"verified_records\":" << JsonNumber(e.verifiedRecords);
     out << "}";
     first = false;
@@ -141,6 +130,7 @@ std::optional<ListFormat> ParseListFormat(std::string_view name) {
   if (name == "json") return ListFormat::Json;
   if (name == "csv") return ListFormat::Csv;
   if (name == "vmr") return ListFormat::Vmr;
+  if (name == "jsonl") return ListFormat::Jsonl;
   return std::nullopt;
 }
 
@@ -150,6 +140,7 @@ void PrintList(const ListOutput& list, ListFormat format, std::ostream& out) {
     case ListFormat::Csv: PrintCsv(list, out); break;
     case ListFormat::Table: PrintTable(list, out); break;
     case ListFormat::Vmr: out << ReportText(list.session.list(), list.now); break;
+    case ListFormat::Jsonl: break;
   }
 }
 

@@ -1,0 +1,22 @@
+#pragma once
+// Lists of file names too long for a command line (--files-from): one name per line,
+// or names ended by NUL bytes (-0), as find -print0 writes them; and the files and
+// pipes such lists and result lines come from.
+
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+namespace vellmark::cli {
+
+// Reads all of `source` ("-": standard input) into `bytes`, through a stream, so it may
+// be a pipe (<(find ...)). The reason when it cannot, else "".
+std::string ReadWholeSource(const std::string& source, CliIo& io, std::string& bytes);
+
+// Appends the names listed in `source` ("-": standard input) to `names`, skipping empty
+// ones. A line's name is every byte before its line end, blanks and CR included. The
+// reason when the list cannot be read, else "".
+std::string ReadNameList(const std::string& source, bool nulSeparated, CliIo& io, std::vector<std::string>& names);
+
+}  // namespace vellmark::cli

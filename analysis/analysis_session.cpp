@@ -160,8 +160,7 @@ void AnalysisSession::ClearEntries() {
 
 void AnalysisSession::LoadEntries(std::vector<AnalyserEntry> entries) {
   if (analysing_) return;
-  list_.clear();
-  for (auto& entry : entries) list_.append(std::move(entry));
+  list_.assign(std::move(entries));
   if (!list_.empty()) resultsShown_ = true;
   marksCurrent_ = false;
 }
@@ -287,8 +286,7 @@ ListTotals AnalysisSession::formTotals() {
 PassSummary AnalysisSession::AdoptResults(std::vector<AnalyserEntry> entries) {
   PassSummary summary;
   if (analysing_) return summary;
-  list_.clear();
-  for (auto& entry : entries) list_.append(std::move(entry));
+  list_.assign(std::move(entries));
   list_.renumber();
   resultsShown_ = false;
   if (list_.empty()) return summary;

@@ -4,11 +4,13 @@
 // written by the same outputs as analyse: merging shards analysed separately prints
 // what analyse prints for the whole list.
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <unordered_map>
 
 #include "analysis/pass_texts.h"
 #include "cli/commands.h"
-#include "cli/name_list.h"
 #include "cli/result_line.h"
 #include "cli/text_escape.h"
 
@@ -61,7 +63,8 @@ std::string ParseMergeOptions(const Arguments& args, MergeOptions& options) {
 // The list the shards make: a path seen again keeps its last line, in the place of its first.
 struct MergedLines {
   std::vector<AnalyserEntry> entries;
-  std::vector<std::string> lines;  // as written, for jsonl
+  std::vector<std::string> lines;  // as written, kept only for jsonl
+  bool keepLines = false;
   std::unordered_map<std::string, std::size_t> rowOf;
   LineOptions options;             // verify and sha256 when any line had them
 
@@ -71,37 +74,34 @@ struct MergedLines {
     auto [at, fresh] = rowOf.emplace(parsed.entry.path, entries.size());
     if (fresh) {
       entries.push_back(std::move(parsed.entry));
-      lines.emplace_back(text);
+      if (keepLines) lines.emplace_back(text);
     } else {
       entries[at->second] = std::move(parsed.entry);
-      lines[at->second] = std::string(text);
+      if (keepLines) lines[at->second] = std::string(text);
     }
   }
 };
 
-// Reads one shard's lines into `merged`. A last line cut short (a run that was killed)
-// is left out with a note; any other line that is not a result line refuses the merge.
+// Reads one shard's lines into `merged`, a line at a time. A last line cut short (a run
+// that was killed) is left out with a note; a shard that cannot be read, or any other
+// line that is not a result line, refuses the merge (kExitUsage).
 int ReadShard(const std::string& shard, MergedLines& merged, CliIo& io) {
-  std::string bytes;
-  if (std::string error = ReadWholeSource(shard, io, bytes); !error.empty()) {
-    io.err << "vellmark-cli merge: " << EscapeForLine(error) << "\n";
-    return kExitFailures;
+  std::ifstream file;
+  if (shard != "-") file.open(shard, std::ios::binary);
+  std::istream& in = shard == "-" ? io.in : file;
+  if (!in) {
+    io.err << "vellmark-cli merge: " << EscapeForLine(shard) << ": " << std::strerror(errno) << "\n";
+    return kExitUsage;
   }
   int status = kExitOk;
-  std::size_t number = 0;
-  for (std::size_t from = 0; from < bytes.size();) {
-    std::size_t end = bytes.find('\n', from);
-    const bool whole = end != std::string::npos;
-    if (!whole) end = bytes.size();
-    std::string_view text(bytes.data() + from, end - from);
-    from = end + 1;
-    ++number;
+  std::string text;
+  for (std::size_t number = 1; std::getline(in, text); ++number) {
     if (text.empty()) continue;
     std::string error;
     std::optional<ParsedLine> parsed = ParseResultLine(text, error);
     if (parsed) {
       merged.take(std::move(*parsed), text);
-    } else if (!whole) {
+    } else if (in.eof()) {
       io.err << "vellmark-cli merge: " << EscapeForLine(shard) << ": its last line is cut short and left out\n";
       status = kExitFailures;
     } else {
@@ -109,6 +109,10 @@ int ReadShard(const std::string& shard, MergedLines& merged, CliIo& io) {
              << " is not a result line: " << EscapeForLine(error) << "\n";
       return kExitUsage;
     }
+  }
+  if (in.bad()) {
+    io.err << "vellmark-cli merge: " << EscapeForLine(shard) << ": cannot be read\n";
+    return kExitUsage;
   }
   return status;
 }
@@ -126,6 +130,7 @@ int MergeCommand(const Arguments& args, CliIo& io) {
 
   int status = kExitOk;
   MergedLines merged;
+  merged.keepLines = options.outputs.format == ListFormat::Jsonl;
   for (const std::string& shard : options.shards) {
     const int read = ReadShard(shard, merged, io);
     if (read == kExitUsage) return kExitFailures;

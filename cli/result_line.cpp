@@ -19,6 +19,7 @@ std::string Number(const std::optional<T>& value) {
 
 std::string JsonTextOrNull(const std::optional<std::string>& text) { return text ? JsonString(*text) : "null"; }
 
+
 // "2026-02-14T08:02:11" for a real "2026-02-14   08:02:11"; nothing for a status or a
 // text that is no date and time.
 std::optional<std::string> IsoTime(const std::string& stamp) {
@@ -26,11 +27,17 @@ std::optional<std::string> IsoTime(const std::string& stamp) {
   return stamp.substr(0, 10) + "T" + stamp.substr(13);
 }
 
+// Appends the pieces in order, without the temporaries a chain of + makes.
+template <typename... Pieces>
+void Append(std::string& out, const Pieces&... pieces) {
+  (out.append(std::string_view(pieces)), ...);
+}
+
 std::string CallsPerHourJson(const std::optional<CallsPerHour>& hours) {
   if (!hours) return "null";
   std::string out = "[";
   for (const HourCount& h : *hours)
-    out += (out.size() > 1 ? ",{\"hour\":" : "{\"hour\":") + JsonString(h.hour) + ",\"calls\":" + std::to_string(h.calls) + "}";
+    Append(out, out.size() > 1 ? "," : "", "{\"hour\":", JsonString(h.hour), ",\"calls\":", std::to_string(h.calls), "}");
   return out + "]";
 }
 
@@ -135,16 +142,17 @@ bool ReadCallsPerHour(const JsonValue& line, LineReader& r, AnalyserEntry& e) {
 
 std::string JsonDigests(const std::optional<Digests>& digests) {
   if (!digests) return "null";
-  std::string out = "{\"xxh3_128\":\"" + digests->xxh3_128 + "\"";
-  if (digests->sha256) out += ",\"sha256\":\"" + *digests->sha256 + "\"";
+  std::string out;
+  Append(out, "{\"xxh3_128\":\"", digests->xxh3_128, "\"");
+  if (digests->sha256) Append(out, ",\"sha256\":\"", *digests->sha256, "\"");
   return out + "}";
 }
 
 std::string JsonWarnings(const std::vector<Warning>& warnings) {
   std::string out = "[";
   for (std::size_t i = 0; i < warnings.size(); ++i)
-    out += std::string(i ? "," : "") + "{\"kind\":\"" + WarningKindName(warnings[i].kind) +
-           "\",\"text\":" + JsonString(warnings[i].text) + ",\"offset\":" + Number(warnings[i].offset) + "}";
+    Append(out, i ? "," : "", "{\"kind\":\"", WarningKindName(warnings[i].kind), "\",\"text\":",
+           JsonString(warnings[i].text), ",\"offset\":", Number(warnings[i].offset), "}");
   return out + "]";
 }
 
@@ -152,18 +160,17 @@ std::string ResultLine(const AnalyserEntry& e, const LineOptions& options) {
   const std::optional<ReadFailure>& f = e.failure;
   std::string line;
   line.reserve(512);
-  line += "{\"path\":" + JsonString(e.path) + ",\"size_bytes\":" + Number(e.sizeBytes) +
-          ",\"compressed_size_bytes\":" + Number(e.packedBytes) + ",\"mtime_ns\":" + Number(e.mtimeNs) +
-          ",\"switch\":" + JsonString(e.family) + ",\"start\":" + JsonString(e.start) +
-          ",\"end\":" + JsonString(e.end) + ",\"start_iso\":" + JsonTextOrNull(IsoTime(e.start)) +
-          ",\"end_iso\":" + JsonTextOrNull(IsoTime(e.end)) + ",\"records\":" + std::to_string(e.records);
-  line += ",\"error\":" + JsonTextOrNull(f ? std::optional(f->reason) : std::nullopt) +
-          ",\"error_kind\":" + (f ? "\"" + std::string(FailureKindName(f->kind)) + "\"" : "null") +
-          ",\"error_offset\":" + Number(f ? f->offset : std::nullopt);
-  line += ",\"warnings\":" + JsonWarnings(e.warnings) + ",\"digests\":" + JsonDigests(e.digests) +
-          ",\"verified_records\":" + Number(e.verifiedRecords) + ",\"calls_per_hour\":" + CallsPerHourJson(e.callsPerHour);
-  line += ",\"options\":{\"year\":" + std::to_string(options.year) + ",\"verify\":" + (options.verify ? "true" : "false") +
-          ",\"sha256\":" + (options.sha256 ? "true" : "false") + "}}";
+  Append(line, "{\"path\":", JsonString(e.path), ",\"size_bytes\":", Number(e.sizeBytes),
+         ",\"compressed_size_bytes\":", Number(e.packedBytes), ",\"mtime_ns\":", Number(e.mtimeNs));
+  Append(line, ",\"switch\":", JsonString(e.family), ",\"start\":", JsonString(e.start), ",\"end\":",
+         JsonString(e.end), ",\"start_iso\":", JsonTextOrNull(IsoTime(e.start)), ",\"end_iso\":",
+         JsonTextOrNull(IsoTime(e.end)), ",\"records\":", std::to_string(e.records));
+  Append(line, ",\"error\":", f ? JsonString(f->reason) : "null", ",\"error_kind\":", f ? "\"" : "",
+         f ? FailureKindName(f->kind) : "null", f ? "\"" : "", ",\"error_offset\":", Number(f ? f->offset : std::nullopt));
+  Append(line, ",\"warnings\":", JsonWarnings(e.warnings), ",\"digests\":", JsonDigests(e.digests),
+         ",\"verified_records\":", Number(e.verifiedRecords), ",\"calls_per_hour\":", CallsPerHourJson(e.callsPerHour));
+  Append(line, ",\"options\":{\"year\":", std::to_string(options.year), ",\"verify\":", options.verify ? "true" : "false",
+         ",\"sha256\":", options.sha256 ? "true" : "false", "}}");
   return line;
 }
 

@@ -9,6 +9,14 @@ void AnalyserList::append(AnalyserEntry entry) {
   if (observer_) observer_->inserted(entries_.size() - 1);
 }
 
+void AnalyserList::assign(std::vector<AnalyserEntry> entries) {
+  if (observer_) observer_->aboutToReset();
+  entries_ = std::move(entries);
+  paths_.clear();
+  for (const auto& e : entries_) ++paths_[e.path];
+  if (observer_) observer_->reset();
+}
+
 void AnalyserList::removeAt(std::size_t row) {
   if (row >= entries_.size()) return;
   if (observer_) observer_->aboutToRemove(row);

@@ -29,8 +29,8 @@ def analyse_chunk(cli, options, names):
 
 def read_names(args):
     names = list(args.paths)
-    for pattern in args.glob:
-        names += sorted(glob.glob(pattern, recursive=True))
+    for pattern in args.glob:  # expanded here: this machine sees the files too
+        names += sorted(p for p in glob.glob(pattern, recursive=True) if not os.path.isdir(p))
     if args.files_from:
         data = sys.stdin.buffer.read() if args.files_from == "-" else open(args.files_from, "rb").read()
         names += [os.fsdecode(n) for n in data.split(b"\0" if args.null else b"\n") if n]

@@ -18,8 +18,7 @@ void Split(const std::string& bytes, char separator, std::vector<std::string>& n
   }
 }
 
-}  // namespace
-
+// Reads through a stream, not the file layer, so the list may come through a pipe.
 std::string ReadWholeSource(const std::string& source, CliIo& io, std::string& bytes) {
   std::ifstream file;
   if (source != "-") {
@@ -31,6 +30,8 @@ std::string ReadWholeSource(const std::string& source, CliIo& io, std::string& b
   if (in.bad()) return (source == "-" ? std::string("the standard input") : source) + ": cannot be read";
   return "";
 }
+
+}  // namespace
 
 std::string ReadNameList(const std::string& source, bool nulSeparated, CliIo& io, std::vector<std::string>& names) {
   std::string bytes;

@@ -1,7 +1,6 @@
 #pragma once
 // Lists of file names too long for a command line (--files-from): one name per line,
-// or names ended by NUL bytes (-0), as find -print0 writes them; and the files and
-// pipes such lists and result lines come from.
+// or names ended by NUL bytes (-0), as find -print0 writes them.
 
 #include <string>
 #include <vector>
@@ -10,12 +9,8 @@
 
 namespace vellmark::cli {
 
-// Reads all of `source` ("-": standard input) into `bytes`, through a stream, so it may
-// be a pipe (<(find ...)). The reason when it cannot, else "".
-std::string ReadWholeSource(const std::string& source, CliIo& io, std::string& bytes);
-
-// Appends the names listed in `source` ("-": standard input) to `names`, skipping empty
-// ones. A line's name is every byte before its line end, blanks and CR included. The
+// Appends the names listed in `source` ("-": standard input; a pipe such as <(find ...)
+// will do) to `names`, skipping empty ones. A line's name is every byte before its line end, blanks and CR included. The
 // reason when the list cannot be read, else "".
 std::string ReadNameList(const std::string& source, bool nulSeparated, CliIo& io, std::vector<std::string>& names);
 

@@ -47,6 +47,7 @@ std::optional<AnalyserEntry> ResultsFile::reuse(const std::string& path, const F
   if (found == lines_.end()) return std::nullopt;
   std::string error;
   auto parsed = ParseResultLine(found->second.line, error);
+  if (!parsed) return std::nullopt;
   const AnalyserEntry& e = parsed->entry;
   if (!HoldsResult(e) || !(parsed->options == options) || e.mtimeNs != status.modified ||
       DiskSize(e.packedBytes, e.sizeBytes.value_or(0)) != DiskSize(status.packedSize, status.size))

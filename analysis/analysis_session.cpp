@@ -20,6 +20,16 @@ Warning WeakMatchWarning() {
 }  // namespace
 
 OfferOutcome AnalysisSession::addEntry(const std::string& path) {
+  if (earlier_) {
+    auto now = archives_.status(path);
+    std::optional<AnalyserEntry> known = now && now->exists ? earlier_(path, *now) : std::nullopt;
+    if (known) {
+      known->path = path;
+      known->number = std::to_string(list_.size() + 1);
+      list_.append(std::move(*known));
+      return OfferOutcome::Added;
+    }
+  }
   ProbeOutcome probe = ProbeFile(archives_, path);
   std::optional<ReadFailure> failure;
   if (probe.family == kNotADataFile) {
@@ -29,6 +39,7 @@ OfferOutcome AnalysisSession::addEntry(const std::string& path) {
     probe.family = kFamilyUnknown;
     failure = FromIoError(*probe.failure);
   }
+  // After the probe: a small packed file it unpacked whole shows its unpacked size.
   auto status = archives_.status(path);
   AnalyserEntry entry;
   entry.path = path;
@@ -37,11 +48,12 @@ OfferOutcome AnalysisSession::addEntry(const std::string& path) {
   entry.start = entry.end = std::string(kWaitingStatus);
   entry.sizeBytes = status ? status->size : 0;
   if (status) entry.packedBytes = status->packedSize;
+  if (status && status->exists) entry.mtimeNs = status->modified;
   entry.failure = std::move(failure);
   entry.weakMatch = probe.weak;
   if (probe.weak) entry.warnings.push_back(WeakMatchWarning());
   list_.append(std::move(entry));
-  list_.renumber();
+  list_.renumber(list_.size() - 1);
   return OfferOutcome::Added;
 }
 
@@ -72,9 +84,10 @@ void AnalysisSession::offer(const std::string& path, bool refuseListed, std::vec
     auto status = archives_.inner().status(path);
     entry.sizeBytes = status ? status->size : 0;
     entry.packedBytes = entry.sizeBytes;
+    if (status && status->exists) entry.mtimeNs = status->modified;
     entry.failure = FromIoError(*expansion.failure);
     list_.append(std::move(entry));
-    list_.renumber();
+    list_.renumber(list_.size() - 1);
     offers.push_back({path, OfferOutcome::Added});
   }
 }
@@ -147,8 +160,7 @@ void AnalysisSession::ClearEntries() {
 
 void AnalysisSession::LoadEntries(std::vector<AnalyserEntry> entries) {
   if (analysing_) return;
-  list_.clear();
-  for (auto& entry : entries) list_.append(std::move(entry));
+  list_.assign(std::move(entries));
   if (!list_.empty()) resultsShown_ = true;
   marksCurrent_ = false;
 }
@@ -183,6 +195,7 @@ PassSummary AnalysisSession::RunAnalysis(bool reanalyseAll, PassObserver& observ
     summary.rowsRead.push_back(row);
     observer.entryStarted(row);
     analyseEntry(row, observer);
+    observer.entryDone(row);
     observer.yield();
     if (stopRequested_) {
       stopRequested_ = false;
@@ -253,16 +266,38 @@ void AnalysisSession::analyseEntry(std::size_t row, PassObserver& observer) {
   });
 }
 
-ListTotals AnalysisSession::formTotals() {
+ListTotals FormTotals(const AnalyserList& list, const std::function<std::uint64_t(const AnalyserEntry&)>& bytesOf) {
   ListTotals totals;
-  for (const auto& e : list_.entries()) {
+  for (const auto& e : list.entries()) {
     if (e.family == SwitchFamilyTable::text(kFamilyUnknown)) continue;
     ++totals.files;
     totals.records = totals.records + e.records < totals.records ? UINT64_MAX : totals.records + e.records;
-    auto status = archives_.status(e.path);
-    if (status && status->exists && status->regular) totals.bytes += status->size;
+    totals.bytes += bytesOf(e);
   }
   return totals;
+}
+
+ListTotals AnalysisSession::formTotals() {
+  // The files as they are now: one gone since it was added adds nothing.
+  return FormTotals(list_, [this](const AnalyserEntry& e) -> std::uint64_t {
+    auto status = archives_.status(e.path);
+    return status && status->exists && status->regular ? status->size : 0;
+  });
+}
+
+PassSummary AnalysisSession::AdoptResults(std::vector<AnalyserEntry> entries) {
+  PassSummary summary;
+  if (analysing_) return summary;
+  list_.assign(std::move(entries));
+  list_.renumber();
+  resultsShown_ = false;
+  if (list_.empty()) return summary;
+  summary.ran = true;
+  summary.totals = FormTotals(list_, [](const AnalyserEntry& e) { return e.sizeBytes.value_or(0); });
+  resultsShown_ = summary.totals.records > 0;
+  marksCurrent_ = true;
+  summary.duplicatesFound = MarkDuplicates();
+  return summary;
 }
 
 bool AnalysisSession::MarkDuplicates() {

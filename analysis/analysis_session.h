@@ -4,6 +4,8 @@
 // long as the program; it owns the readers and what they carry from file to file.
 
 #include <atomic>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,14 @@ namespace vellmark {
 
 // What became of one path offered to the list.
 enum class OfferOutcome { Added, Refused, NotReadable, Ignored };
+
+// Results kept from an earlier run: the entry for `path` when its file, as `status`
+// shows it now, is the one those results came from; nothing when it has to be read.
+using EarlierResults = std::function<std::optional<AnalyserEntry>(const std::string& path, const FileStatus& status)>;
+
+// The totals over a list: every entry whose family is not "Unknown" counts, with its
+// records and the bytes `bytesOf` gives for it.
+ListTotals FormTotals(const AnalyserList& list, const std::function<std::uint64_t(const AnalyserEntry&)>& bytesOf);
 
 // One entry path an offer stood for (an archive stands for its members) and what
 // became of it.
@@ -48,6 +58,9 @@ class AnalysisSession {
   // cannot be unpacked, and an archive that cannot be read to its end, are added as
   // "Unknown" with the reason. Turns ResultsShown off either way.
   bool AddFile(const std::string& path);
+  // From now on a file that `earlier` knows is added with the results it gives, not
+  // probed; a pass does not read it again.
+  void setEarlierResults(EarlierResults earlier) { earlier_ = std::move(earlier); }
   // Offers a batch of paths as the Add Files dialog and a drop do: paths already
   // listed are refused, the rest go through AddFile in order. Ignored during a pass.
   // One outcome per path; an archive's is Added when any member was.
@@ -62,6 +75,10 @@ class AnalysisSession {
 
   // The analysis pass: Analyse (false) or Re Analyse (true). Ignored during a pass.
   PassSummary RunAnalysis(bool reanalyseAll, PassObserver& observer);
+  // Takes entries analysed elsewhere (by other runs, on other machines) as the outcome
+  // of one pass over them: the list holds them in order, numbered; the totals come
+  // from the sizes they carry; duplicates are marked. What a pass here would leave.
+  PassSummary AdoptResults(std::vector<AnalyserEntry> entries);
   // The rows a pass would read, in order.
   std::vector<std::size_t> RowsToRead(bool reanalyseAll) const;
   // Marks every entry that repeats the call results of an earlier one, and every entry
@@ -89,6 +106,7 @@ class AnalysisSession {
   Clock clock_;
   AnalyserList list_;
   ReadOptions options_;
+  EarlierResults earlier_;
   bool analysing_ = false;
   std::atomic<bool> stopRequested_{false};
   bool resultsShown_ = false;

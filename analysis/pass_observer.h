@@ -17,6 +17,8 @@ class PassObserver {
   virtual ~PassObserver() = default;
   // The pass is about to read the entry at `row` (0-based).
   virtual void entryStarted(std::size_t /*row*/) {}
+  // The entry at `row` holds what the pass leaves in it (before duplicates are marked).
+  virtual void entryDone(std::size_t /*row*/) {}
   // The progress bar, 0 to 100; called from the thread the read runs on.
   virtual void progress(int /*percent*/) {}
   // A reader's own message (an error box with its caption); from the read's thread.

@@ -6,7 +6,9 @@
 #include "cli/cli_observer.h"
 #include "cli/commands.h"
 #include "cli/list_output.h"
+#include "cli/name_list.h"
 #include "cli/read_ahead.h"
+#include "cli/results_file.h"
 #include "cli/text_escape.h"
 #include "reports/spreadsheet_export.h"
 #include "reports/text_report.h"
@@ -27,6 +29,42 @@ struct AnalyseOptions {
   bool continuity = false;   // --continuity: gaps, overlaps and missing files per exchange
   ContinuityOptions lanes;   // --gap-minutes, --exchange-rule
   std::vector<std::string> paths;
+  std::string filesFrom;     // a list of more paths ("-": standard input)
+  bool nulSeparated = false; // -0: its names end with NUL bytes
+  std::string resume;        // the results file of earlier runs
+};
+
+// Writes a pass's result lines in list order as its entries become final: on `out`
+// (--format jsonl) and, but for the lines reused from it, appended to the results file.
+class ResultStream {
+ public:
+  ResultStream(const AnalysisSession& session, LineOptions options, std::ostream* out, ResultsFile* results)
+      : session_(session), options_(options), out_(out), results_(results) {}
+
+  // Every row up to `row` not written yet.
+  void upTo(std::size_t row) {
+    for (; next_ <= row && next_ < session_.list().size(); ++next_) {
+      const AnalyserEntry& e = session_.list().at(next_);
+      const std::string* reused = results_ ? results_->reused(e.path) : nullptr;
+      const std::string line = reused ? *reused : ResultLine(e, options_);
+      if (out_) *out_ << line << "\n" << std::flush;
+      if (reused || !results_ || !error_.empty()) continue;
+      if (Status appended = results_->append(line); !appended) error_ = appended.error().reason;
+    }
+  }
+  void finish() {
+    if (!session_.list().empty()) upTo(session_.list().size() - 1);
+  }
+  // Why the results file could not take a line; "" while it could.
+  const std::string& error() const { return error_; }
+
+ private:
+  const AnalysisSession& session_;
+  LineOptions options_;
+  std::ostream* out_;
+  ResultsFile* results_;
+  std::size_t next_ = 0;
+  std::string error_;
 };
 
 // "4096", "512K", "64G": bytes, with a binary K, M, G or T after the number.
@@ -103,21 +141,17 @@ std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
       options.limits.ratio = *ratio;
     } else if (name == "--continuity" && !hasValue) {
       options.continuity = true;
-    } else if (name == "--gap-minutes") {
-      if (!takeValue()) return "--gap-minutes needs a value";
-      int minutes = 0;
-      auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), minutes);
-      if (ec != std::errc() || end != value.data() + value.size() || minutes < 0)
-        return "--gap-minutes takes a whole number of minutes";
-      options.lanes.gapMinutes = minutes;
-    } else if (name == "--exchange-rule") {
-      if (!takeValue()) return "--exchange-rule needs FAMILY=REGEX";
-      const std::size_t eq = value.find('=');
-      auto family = ExchangeRules::FamilyNamed(value.substr(0, eq));
-      if (eq == std::string::npos || !family)
-        return "--exchange-rule takes FAMILY=REGEX, FAMILY one of OCB, EWSD, 5ESS, E10B, CDOT, AXE";
-      if (auto refused = options.lanes.rules.set(*family, value.substr(eq + 1)))
-        return "--exchange-rule " + *family + ": " + *refused;
+    } else if (name == "--gap-minutes" || name == "--exchange-rule") {
+      if (!takeValue()) return name + " needs a value";
+      if (std::string error = ParseLaneOption(name, value, options.lanes); !error.empty()) return error;
+    } else if (name == "--files-from") {
+      if (!takeValue() || value.empty()) return "--files-from needs a file name, or - for standard input";
+      options.filesFrom = value;
+    } else if (name == "-0" && !hasValue) {
+      options.nulSeparated = true;
+    } else if (name == "--resume") {
+      if (!takeValue() || value.empty()) return "--resume needs a file name";
+      options.resume = value;
     } else if (name == "--force" && !hasValue) {
       options.force = true;
     } else if (name == "--verify" && !hasValue) {
@@ -128,11 +162,29 @@ std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
       return "unknown option: " + arg;
     }
   }
-  if (options.paths.empty()) return "no PATH given";
+  if (options.paths.empty() && options.filesFrom.empty()) return "no PATH given";
+  if (options.nulSeparated && options.filesFrom.empty()) return "-0 goes with --files-from";
   return "";
 }
 
 }  // namespace
+
+std::string ParseLaneOption(const std::string& name, const std::string& value, ContinuityOptions& lanes) {
+  if (name == "--gap-minutes") {
+    int minutes = 0;
+    auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), minutes);
+    if (ec != std::errc() || end != value.data() + value.size() || minutes < 0)
+      return "--gap-minutes takes a whole number of minutes";
+    lanes.gapMinutes = minutes;
+    return "";
+  }
+  const std::size_t eq = value.find('=');
+  auto family = ExchangeRules::FamilyNamed(value.substr(0, eq));
+  if (eq == std::string::npos || !family)
+    return "--exchange-rule takes FAMILY=REGEX, FAMILY one of OCB, EWSD, 5ESS, E10B, CDOT, AXE";
+  if (auto refused = lanes.rules.set(*family, value.substr(eq + 1))) return "--exchange-rule " + *family + ": " + *refused;
+  return "";
+}
 
 int AnalyseCommand(const Arguments& args, CliIo& io) {
   AnalyseOptions options;
@@ -149,11 +201,30 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
   }
   for (const std::string* out : {&options.report, &options.workbook})
     if (!out->empty() && RefuseToReplace(io.files, *out, options.force, "analyse", io.err)) return kExitFailures;
+  if (!options.filesFrom.empty()) {
+    if (std::string error = ReadNameList(options.filesFrom, options.nulSeparated, io, options.paths); !error.empty()) {
+      io.err << "vellmark-cli analyse: " << EscapeForLine(error) << "\n";
+      return kExitFailures;
+    }
+  }
 
   AnalysisSession session(io.files, DefaultReaderTable(), options.year ? io.clock.withYear(*options.year) : io.clock);
   std::optional<StoppablePass> stoppable(std::in_place);  // from adding the paths to the pass's end
   session.options() = options.read;
   session.archives().setLimits(options.limits);
+  const LineOptions lineOptions{session.clock().currentYear(), options.read.verify, options.read.sha256};
+  std::unique_ptr<ResultsFile> results;
+  if (!options.resume.empty()) {
+    results = std::make_unique<ResultsFile>();
+    if (std::string error = results->open(io.files, options.resume); !error.empty()) {
+      io.err << "vellmark-cli analyse: cannot resume from " << EscapeForLine(options.resume) << ": "
+             << EscapeForLine(error) << "\n";
+      return kExitFailures;
+    }
+    session.setEarlierResults([&results, &lineOptions](const std::string& path, const FileStatus& status) {
+      return results->reuse(path, status, lineOptions);
+    });
+  }
 
   int status = kExitOk;
   // An archive stands for its members: the outcomes are per entry path.
@@ -179,16 +250,23 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
 
   PassSummary summary;
   bool interrupted = false;
+  ResultStream lines(session, lineOptions, options.format == ListFormat::Jsonl ? &io.out : nullptr, results.get());
   {
     // More than one job: the files are read ahead on threads, the pass takes the
     // results in list order.
     std::unique_ptr<ReadAhead> ahead;
     if (options.jobs > 1) ahead = std::make_unique<ReadAhead>(session, options.jobs);
     CliObserver observer(session, io.err, io.errIsTerminal, ahead.get());
+    observer.onEntryDone([&](std::size_t row) {
+      lines.upTo(row);
+      // Results that cannot be kept are not worth reading on for.
+      if (!lines.error().empty()) session.RequestStop();
+    });
     summary = session.RunAnalysis(false, observer);
     interrupted = observer.interrupted();
   }
   stoppable.reset();
+  lines.finish();
 
   for (const auto& e : session.list().entries()) {
     if (!e.failure) continue;
@@ -200,29 +278,45 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
     io.err << "stopped: the analysis was interrupted\n";
     status = kExitFailures;
   }
+  if (!lines.error().empty()) {
+    io.err << "vellmark-cli analyse: cannot add to " << EscapeForLine(options.resume) << ": "
+           << EscapeForLine(lines.error()) << "\n";
+    status = kExitFailures;
+  }
+  if (WriteOutputs("analyse", session, summary,
+                   {options.format, options.report, options.workbook, options.force,
+                    options.continuity ? std::optional(options.lanes) : std::nullopt},
+                   io) != kExitOk)
+    status = kExitFailures;
+  return status;
+}
+
+int WriteOutputs(const char* command, const AnalysisSession& session, const PassSummary& summary,
+                 const OutputFiles& outputs, CliIo& io) {
+  int status = kExitOk;
   const std::tm now = io.clock.now();
   const std::optional<ListTotals> totals = summary.ran ? std::optional(summary.totals) : std::nullopt;
-  if (!options.report.empty()) {
-    const SaveMode mode = options.force ? SaveMode::Replace : SaveMode::NewOnly;
-    Status saved = WriteReportFile(io.files, options.report, session.list(), now, mode);
+  if (!outputs.report.empty()) {
+    const SaveMode mode = outputs.force ? SaveMode::Replace : SaveMode::NewOnly;
+    Status saved = WriteReportFile(io.files, outputs.report, session.list(), now, mode);
     if (!saved && saved.error().code == EEXIST) {
-      TellExists(io.err, "analyse", options.report);  // it appeared during the pass
+      TellExists(io.err, command, outputs.report);  // it appeared during the pass
     } else if (!saved) {
-      io.err << "vellmark-cli analyse: cannot save " << EscapeForLine(options.report) << ": " << saved.error().reason
-             << "\n";
+      io.err << "vellmark-cli " << command << ": cannot save " << EscapeForLine(outputs.report) << ": "
+             << saved.error().reason << "\n";
     }
     if (!saved) status = kExitFailures;
   }
-  if (!options.workbook.empty() &&
-      !ExportWorkbook(io, "analyse", options.workbook, options.force, session.list(), totals))
+  if (!outputs.workbook.empty() &&
+      !ExportWorkbook(io, command, outputs.workbook, outputs.force, session.list(), totals))
     status = kExitFailures;
   // Only the table and JSON carry the findings: the other formats are fixed layouts.
   std::optional<Continuity> continuity;
-  if (options.continuity && (options.format == ListFormat::Table || options.format == ListFormat::Json))
-    continuity = FindContinuity(session.list().entries(), options.lanes);
+  if (outputs.continuity && (outputs.format == ListFormat::Table || outputs.format == ListFormat::Json))
+    continuity = FindContinuity(session.list().entries(), *outputs.continuity);
   PrintList({session, totals, summary.ran ? ClosingMessage(summary) : "", now, continuity ? &*continuity : nullptr,
-             options.lanes.gapMinutes},
-            options.format, io.out);
+             outputs.continuity ? outputs.continuity->gapMinutes : 0},
+            outputs.format, io.out);
   return status;
 }
 

@@ -6,9 +6,10 @@ namespace vellmark::cli {
 
 namespace {
 
-const std::array<Command, 4> kCommands = {{
-    {"probe", "probe PATH...", ProbeCommand},
+const std::array<Command, 5> kCommands = {{
+    {"probe", kProbeUsage, ProbeCommand},
     {"analyse", kAnalyseUsage, AnalyseCommand},
+    {"merge", kMergeUsage, MergeCommand},
     {"open", kOpenUsage, OpenCommand},
     {"export", kExportUsage, ExportCommand},
 }};

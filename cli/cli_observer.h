@@ -3,6 +3,7 @@
 // messages on stderr, and Ctrl-C as the Stop command (its question is answered Yes).
 
 #include <atomic>
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -33,7 +34,13 @@ class CliObserver : public PassObserver {
       : session_(session), err_(err), showProgress_(showProgress), ahead_(ahead) {}
   ~CliObserver() override { clearProgress(); }
 
+  // Called with each row the pass has finished, in list order.
+  void onEntryDone(std::function<void(std::size_t)> done) { done_ = std::move(done); }
+
   void entryStarted(std::size_t row) override;
+  void entryDone(std::size_t row) override {
+    if (done_) done_(row);
+  }
   void progress(int percent) override;
   void readerMessage(const std::string& text, const std::string& caption) override;
   void yield() override;
@@ -49,6 +56,7 @@ class CliObserver : public PassObserver {
   std::ostream& err_;
   bool showProgress_;
   ReadAhead* ahead_;
+  std::function<void(std::size_t)> done_;
   std::string current_;
   int progress_ = 0;
   bool lineDrawn_ = false;

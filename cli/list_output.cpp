@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "cli/result_line.h"
 #include "cli/text_escape.h"
 #include "reports/text_report.h"
 
@@ -66,31 +67,10 @@ void PrintJson(const ListOutput& list, std::ostream& out) {
           << "\",\"error_offset\":" << JsonNumber(e.failure->offset);
     }
     out << ",\"duplicate_of\":" << JsonNumber(e.duplicateOf) << ",\"same_content_as\":" << JsonNumber(e.sameContentAs)
-        << ",\"digests\":";
-    if (e.digests) {
-      out << "{\"xxh3_128\":\"" << e.digests->xxh3_128 << "\"";
-      if (e.digests->sha256) out << ",\"sha256\":\"" << *e.digests->sha256 << "\"";
-      out << "}";
-    } else {
-      out << "null";
-    }
-    out << ",\"warnings\":[";
-    for (std::size_t i = 0; i < e.warnings.size(); ++i)
-      out << (i ? "," : "") << "{\"kind\":\"" << WarningKindName(e.warnings[i].kind)
-          << "\",\"text\":" << JsonString(e.warnings[i].text) << ",\"offset\":" << JsonNumber(e.warnings[i].offset) << "}";
-    out << "]";
-    if (list.session.options().verify) {
-      out << ",\"verified_records\":" << JsonNumber(e.verifiedRecords) << ",\"calls_per_hour\":";
-      if (e.callsPerHour) {
-        out << "[";
-        for (std::size_t i = 0; i < e.callsPerHour->size(); ++i)
-          out << (i ? "," : "") << "{\"hour\":\"" << (*e.callsPerHour)[i].hour
-              << "\",\"calls\":" << (*e.callsPerHour)[i].calls << "}";
-        out << "]";
-      } else {
-        out << "null";
-      }
-    }
+        << ",\"digests\":" << JsonDigests(e.digests) << ",\"warnings\":" << JsonWarnings(e.warnings);
+    if (list.session.options().verify)
+      out << ",\"verified_records\":" << JsonNumber(e.verifiedRecords) << ",\"calls_per_hour\":"
+          << CallsPerHourJson(e.callsPerHour);
     out << "}";
     first = false;
   }
@@ -224,6 +204,7 @@ std::optional<ListFormat> ParseListFormat(std::string_view name) {
   if (name == "json") return ListFormat::Json;
   if (name == "csv") return ListFormat::Csv;
   if (name == "vmr") return ListFormat::Vmr;
+  if (name == "jsonl") return ListFormat::Jsonl;
   return std::nullopt;
 }
 
@@ -233,6 +214,7 @@ void PrintList(const ListOutput& list, ListFormat format, std::ostream& out) {
     case ListFormat::Csv: PrintCsv(list, out); break;
     case ListFormat::Table: PrintTable(list, out); break;
     case ListFormat::Vmr: out << ReportText(list.session.list(), list.now); break;
+    case ListFormat::Jsonl: break;
   }
 }
 

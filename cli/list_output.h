@@ -1,6 +1,7 @@
 #pragma once
 // Printing the analyser list with its totals: an aligned table, JSON, CSV or the text
-// report itself.
+// report itself. JSON Lines are written line by line as entries become final, by the
+// commands themselves (cli/result_line.h).
 
 #include <ctime>
 #include <optional>
@@ -13,7 +14,7 @@
 
 namespace vellmark::cli {
 
-enum class ListFormat { Table, Json, Csv, Vmr };
+enum class ListFormat { Table, Json, Csv, Vmr, Jsonl };
 
 std::optional<ListFormat> ParseListFormat(std::string_view name);
 
@@ -30,6 +31,7 @@ struct ListOutput {
   std::int64_t gapMinutes = 60;
 };
 
+// Prints nothing for Jsonl.
 void PrintList(const ListOutput& list, ListFormat format, std::ostream& out);
 
 }  // namespace vellmark::cli

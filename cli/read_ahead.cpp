@@ -119,7 +119,7 @@ ReaderOutcome ReadAhead::handOver(std::size_t row, const ReadCall& read, ReaderC
     context.setProgress(0);
     return Stopped{};
   }
-  return job.outcome;
+  return std::move(job.outcome);  // handed over once: the pass keeps it, not both
 }
 
 }  // namespace vellmark::cli

@@ -35,7 +35,7 @@ std::string ParseReportOptions(const Arguments& args, bool withOutput, ReportOpt
     } else if (!withOutput && (arg == "--format" || arg.rfind("--format=", 0) == 0)) {
       std::string value = arg == "--format" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(9);
       auto format = ParseListFormat(value);
-      if (!format) return "unknown format: " + value;
+      if (!format || *format == ListFormat::Jsonl) return "unknown format: " + value;
       options.format = *format;
     } else if (withOutput && (arg == "-o" || arg == "--output")) {
       if (i + 1 >= args.size() || args[i + 1].empty()) return arg + " needs a file name";

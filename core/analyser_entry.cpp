@@ -23,6 +23,7 @@ const char* WarningKindName(WarningKind kind) {
     case WarningKind::StoppedEarly: return "stopped_early";
     case WarningKind::TrailingBytes: return "trailing_bytes";
     case WarningKind::WeakMatch: return "weak_match";
+    case WarningKind::AssumedLayout: return "assumed_layout";
   }
   return "";
 }

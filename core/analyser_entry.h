@@ -25,6 +25,9 @@ struct AnalyserEntry {
   std::optional<std::uint64_t> sizeBytes; // the file's length when added (unpacked, once known)
   // A compressed file or archive member: the bytes on disk it is unpacked from.
   std::optional<std::uint64_t> packedBytes;
+  // When the file (or the archive holding it) was last changed as it was added, in
+  // nanoseconds since the epoch: with the size it tells a later run the file is the same.
+  std::optional<std::int64_t> mtimeNs;
 
   // A report holds texts, not numbers: rows read back from one keep their Records
   // text when it is not a plain number, and always their Size text.

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/analyser_entry.h"
@@ -31,25 +32,38 @@ class AnalyserList {
   const std::vector<AnalyserEntry>& entries() const { return entries_; }
 
   void append(AnalyserEntry entry);
+  // Replaces every row at once, taking the vector as it is (no copy of 100,000 rows).
+  void assign(std::vector<AnalyserEntry> entries);
   void removeAt(std::size_t row);
   void clear();
   // Changes one row through `edit` and tells the observer.
   template <typename Edit>
   void update(std::size_t row, Edit edit) {
-    edit(entries_.at(row));
+    AnalyserEntry& entry = entries_.at(row);
+    const std::string before = entry.path;
+    edit(entry);
+    if (entry.path != before) {
+      forget(before);
+      ++paths_[entry.path];
+    }
     if (observer_) observer_->changed(row);
   }
   void setSelected(std::size_t row, bool selected) { entries_.at(row).selected = selected; }
 
-  // Sets every "No" text to the row's 1-based position.
-  void renumber();
+  // Sets the "No" text of every row from `from` on to the row's 1-based position.
+  void renumber(std::size_t from = 0);
   // True when `path` equals the "Binary File" text of an entry, case-sensitively.
-  bool contains(const std::string& path) const;
+  bool contains(const std::string& path) const { return paths_.count(path) > 0; }
 
   void setObserver(ListObserver* observer) { observer_ = observer; }
 
  private:
+  void forget(const std::string& path);
+
   std::vector<AnalyserEntry> entries_;
+  // How many rows hold each path (a report may list one twice), so a look-up does not
+  // walk the list: adding n files stays linear.
+  std::unordered_map<std::string, std::size_t> paths_;
   ListObserver* observer_ = nullptr;
 };
 

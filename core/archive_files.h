@@ -81,6 +81,9 @@ class ArchiveFiles : public FileSystem {
   Result<std::unique_ptr<OutputFile>> openTruncate(const std::string& path) override {
     return inner_.openTruncate(path);
   }
+  Result<std::unique_ptr<OutputFile>> openAppend(const std::string& path, std::uint64_t keep) override {
+    return inner_.openAppend(path, keep);
+  }
   Status rename(const std::string& from, const std::string& to) override { return inner_.rename(from, to); }
   Status renameNoReplace(const std::string& from, const std::string& to) override {
     return inner_.renameNoReplace(from, to);

@@ -145,6 +145,20 @@ class PosixFileSystem : public FileSystem {
     return std::unique_ptr<OutputFile>(new PosixOutputFile(fd));
   }
 
+  Result<std::unique_ptr<OutputFile>> openAppend(const std::string& path, std::uint64_t keep) override {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) return MakeIoError(IoStep::Open, errno);
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0;
+    if (ok && static_cast<std::uint64_t>(st.st_size) > keep) ok = ::ftruncate(fd, static_cast<off_t>(keep)) == 0;
+    if (!ok) {
+      int e = errno;
+      ::close(fd);
+      return MakeIoError(IoStep::Write, e);
+    }
+    return std::unique_ptr<OutputFile>(new PosixOutputFile(fd));
+  }
+
   Status rename(const std::string& from, const std::string& to) override {
     if (::rename(from.c_str(), to.c_str()) != 0) return MakeIoError(IoStep::Rename, errno);
     return Ok();
@@ -201,6 +215,10 @@ class PosixFileSystem : public FileSystem {
 };
 
 }  // namespace
+
+Result<std::unique_ptr<OutputFile>> FileSystem::openAppend(const std::string&, std::uint64_t) {
+  return MakeIoError(IoStep::Open, ENOTSUP);
+}
 
 FileSystem& RealFileSystem() {
   static PosixFileSystem fs;

@@ -61,6 +61,9 @@ class FileSystem {
   virtual Result<std::unique_ptr<OutputFile>> createNew(const std::string& path, unsigned mode) = 0;
   // Opens a file for writing, emptying it (created when missing).
   virtual Result<std::unique_ptr<OutputFile>> openTruncate(const std::string& path) = 0;
+  // Opens a file to write at its end, after cutting it to its first `keep` bytes
+  // (created when missing): a results file whose last line was cut carries on whole.
+  virtual Result<std::unique_ptr<OutputFile>> openAppend(const std::string& path, std::uint64_t keep);
   virtual Status rename(const std::string& from, const std::string& to) = 0;
   // Renames only while nothing is at `to` (EEXIST otherwise), in one step: a file that
   // appears there meanwhile is never replaced.

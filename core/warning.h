@@ -15,10 +15,11 @@ enum class WarningKind {
   StoppedEarly,    // the walk ended before the file did (a gap, an end mark)
   TrailingBytes,   // bytes after the last whole record or block
   WeakMatch,       // the family was only guessed (bytes beyond the end, a name without a date)
+  AssumedLayout,   // the file does not show its layout and no file before it did
 };
 
 // "bad_time", "end_before_start", "estimated_count", "stopped_early", "trailing_bytes",
-// "weak_match".
+// "weak_match", "assumed_layout".
 const char* WarningKindName(WarningKind kind);
 
 struct Warning {

@@ -35,8 +35,8 @@ Result<OcbRecord> ReadSlot(BlockReader& file, std::uint64_t offset, const OcbHea
 }
 
 OcbLayout OcbLayoutFromHead(const ByteView& head, OcbLayout previous) {
-  if (HasBlockMark(head)) return OcbLayout{0, 0};
-  if (HasBlockMark(head.sub(kLayoutBBase, 2))) return OcbLayout{kLayoutBBase, kLayoutBPadding};
+  if (HasBlockMark(head)) return OcbLayout{0, 0, true};
+  if (HasBlockMark(head.sub(kLayoutBBase, 2))) return OcbLayout{kLayoutBBase, kLayoutBPadding, true};
   return previous;
 }
 
@@ -174,6 +174,10 @@ ReaderOutcome ReadOcbFile(const std::string& path, OcbLayout& carried, ReaderCon
   if (ctx.options().verify) range.verifiedRecords = scan->calls;
   if (ctx.countsHours())
     range.callsPerHour = hours.finish([&header](std::uint64_t key) { return OcbHourStamp(key, header); });
+  if (!layout->seen)
+    range.warnings.push_back({WarningKind::AssumedLayout,
+                              "neither block mark, and no OCB file with one was read before: read in layout A",
+                              std::nullopt});
   if (scan->endMarkAt && *scan->endMarkAt + kOcbBlockLength + layout->padding < file.fileSize()) {
     const std::uint64_t after = *scan->endMarkAt + kOcbBlockLength + layout->padding;
     range.warnings.push_back({WarningKind::StoppedEarly,

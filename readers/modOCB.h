@@ -42,10 +42,12 @@ namespace vellmark {
 struct OcbLayout {
   std::uint64_t base = 0;
   std::uint64_t padding = 0;
+  bool seen = false;  // taken from a block mark, not assumed before any
 };
 
 // Reads an OCB file. A file with neither block mark is read in `layout`, the layout
-// of the OCB file read before it; `layout` is left as the one this file was read in.
+// of the OCB file read before it (with a warning when none was: layout A is only a
+// guess then); `layout` is left as the one this file was read in.
 [[nodiscard]] ReaderOutcome ReadOcbFile(const std::string& path, OcbLayout& layout, ReaderContext& ctx);
 
 inline constexpr std::uint64_t kOcbBlockLength = 2048;

@@ -144,7 +144,13 @@ TEST(Cli, UsageErrorsExitWithTwo) {
                              {"open"},
                              {"open", "a", "b"},
                              {"export", "a"},
-                             {"probe"}};
+                             {"probe"},
+                             {"probe", "-0", "x"},
+                             {"analyse", "-0", "x"},
+                             {"analyse", "--resume"},
+                             {"open", "--format", "jsonl", "x"},
+                             {"merge"},
+                             {"merge", "--format", "xml", "x"}};
   for (const auto& args : usage) EXPECT_EQ(Cli(args).status, kExitUsage) << ::testing::PrintToString(args);
   EXPECT_EQ(Cli({"--help"}).status, kExitOk);
   TempDir dir;

@@ -37,6 +37,9 @@ class FaultInjectingFileSystem : public FileSystem {
   Result<std::unique_ptr<InputFile>> openRead(const std::string& path) override;
   Result<std::unique_ptr<OutputFile>> createNew(const std::string& path, unsigned mode) override;
   Result<std::unique_ptr<OutputFile>> openTruncate(const std::string& path) override;
+  Result<std::unique_ptr<OutputFile>> openAppend(const std::string& path, std::uint64_t keep) override {
+    return wrap(inner_.openAppend(path, keep), path);
+  }
   Status rename(const std::string& from, const std::string& to) override;
   Status renameNoReplace(const std::string& from, const std::string& to) override;
   Status remove(const std::string& path) override { return inner_.remove(path); }

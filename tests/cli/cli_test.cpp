@@ -150,7 +150,10 @@ TEST(Cli, UsageErrorsExitWithTwo) {
                              {"analyse", "--resume"},
                              {"open", "--format", "jsonl", "x"},
                              {"merge"},
-                             {"merge", "--format", "xml", "x"}};
+                             {"merge", "--format", "xml", "x"},
+                             {"analyse", "--exchange-rule", "FOO=x", "x"},
+                             {"analyse", "--exchange-rule", "E10B=(?<seq>\\d+)", "x"},
+                             {"merge", "--gap-minutes", "-1", "x"}};
   for (const auto& args : usage) EXPECT_EQ(Cli(args).status, kExitUsage) << ::testing::PrintToString(args);
   EXPECT_EQ(Cli({"--help"}).status, kExitOk);
   TempDir dir;

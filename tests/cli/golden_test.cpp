@@ -51,6 +51,12 @@ TEST_F(CliGolden, AnalyseProbeAndOpenOfTheSamples) {
       ExpectGolden(std::string("analyse.") + format, run.out);
     }
   }
+  // Every optional part: both digests, verified counts and calls per hour, continuity.
+  for (const char* format : {"table", "json"}) {
+    Arguments args{"analyse", "--year", "2026", "--verify", "--sha256", "--continuity", "--format", format};
+    for (const auto& path : Samples()) args.push_back(path);
+    ExpectGolden(std::string("analyse-verify-continuity.") + format, Cli(args).out);
+  }
   Arguments probe{"probe"};
   for (const auto& path : Samples()) probe.push_back(path);
   ExpectGolden("probe", Cli(probe).out);

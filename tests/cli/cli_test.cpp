@@ -22,6 +22,7 @@
 
 #include "cli/cli_observer.h"
 #include "cli/cli_run.h"
+#include "cli/json_reader.h"
 #include "cli/read_ahead.h"
 #include "cli/text_escape.h"
 #include "core/texts.h"
@@ -105,26 +106,13 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& csv) {
   return rows;
 }
 
-// Every "path" of a JSON list, decoded; \udc80 to \udcff give back their single byte.
+// Every "path" of a JSON list, as the bytes it was written from.
 std::vector<std::string> JsonPaths(const std::string& json) {
   std::vector<std::string> paths;
-  const std::string key = "\"path\":\"";
-  for (std::size_t at = json.find(key); at != std::string::npos; at = json.find(key, at + 1)) {
-    std::string s;
-    for (std::size_t i = at + key.size(); json[i] != '"'; ++i) {
-      EXPECT_GE(static_cast<unsigned char>(json[i]), 0x20u) << "raw control byte in JSON";
-      if (json[i] != '\\') {
-        s += json[i];
-      } else if (json[++i] == 'u') {
-        unsigned code = static_cast<unsigned>(std::stoul(json.substr(i + 1, 4), nullptr, 16));
-        s += static_cast<char>(code >= 0xDC80 ? code - 0xDC00 : code);
-        i += 4;
-      } else {
-        s += std::string("\"\\/\b\f\n\r\t")[std::string("\"\\/bfnrt").find(json[i])];
-      }
-    }
-    paths.push_back(s);
-  }
+  JsonParse parsed = ParseJson(json);
+  EXPECT_TRUE(parsed.value) << parsed.error;
+  if (parsed.value)
+    for (const JsonValue& entry : parsed.value->find("entries")->items) paths.push_back(entry.find("path")->text);
   return paths;
 }
 

@@ -8,53 +8,6 @@ namespace vellmark {
 
 namespace {
 
-// std::regex knows no named groups: "(?<name>" becomes a plain group, and the
-// number of each named group is noted. Escapes and bracket expressions are passed
-// over, so a "(" inside them opens nothing.
-struct Translated {
-  std::string pattern;
-  std::map<std::string, std::size_t> groups;
-};
-
-Result<Translated, std::string> TranslateNamedGroups(const std::string& in) {
-  Translated out;
-  std::size_t groups = 0;
-  bool inBrackets = false;
-  for (std::size_t i = 0; i < in.size(); ++i) {
-    const char c = in[i];
-    if (c == '\\') {
-      out.pattern.append(in, i, 2);
-      ++i;
-      continue;
-    }
-    if (inBrackets) {
-      inBrackets = c != ']';
-    } else if (c == '[') {
-      inBrackets = true;
-      // A "]" right after "[" or "[^" is a member, not the end.
-      std::size_t first = i + 1 + (i + 1 < in.size() && in[i + 1] == '^');
-      if (first < in.size() && in[first] == ']') {
-        out.pattern.append(in, i, first + 1 - i);
-        i = first;
-        continue;
-      }
-    } else if (c == '(') {
-      if (in.compare(i, 3, "(?<") == 0) {
-        const std::size_t close = in.find('>', i + 3);
-        if (close == std::string::npos) return std::string("a group name is not closed with >");
-        const std::string name = in.substr(i + 3, close - i - 3);
-        if (!out.groups.emplace(name, ++groups).second) return "the group name " + name + " is used twice";
-        out.pattern += '(';
-        i = close;
-        continue;
-      }
-      if (in.compare(i, 2, "(?") != 0) ++groups;
-    }
-    out.pattern += c;
-  }
-  return out;
-}
-
 bool AllDigits(std::string_view text) {
   if (text.empty()) return false;
   for (char c : text)
@@ -65,32 +18,46 @@ bool AllDigits(std::string_view text) {
 }  // namespace
 
 Result<ExchangeRule, std::string> ExchangeRule::Parse(const std::string& pattern) {
-  auto translated = TranslateNamedGroups(pattern);
-  if (!translated) return translated.error();
+  int error = 0;
+  PCRE2_SIZE at = 0;
+  // Names are bytes, not always UTF-8: the pattern matches byte by byte.
+  pcre2_code* code =
+      pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), 0, &error, &at, nullptr);
+  if (!code) {
+    PCRE2_UCHAR text[256];
+    pcre2_get_error_message(error, text, sizeof text);
+    return "not a regular expression: " + std::string(reinterpret_cast<const char*>(text)) + " at character " +
+           std::to_string(at + 1);
+  }
   ExchangeRule rule;
   rule.pattern_ = pattern;
-  try {
-    rule.regex_ = std::regex(translated->pattern, std::regex::ECMAScript);
-  } catch (const std::regex_error& e) {
-    return std::string("not a regular expression: ") + e.what();
-  }
-  auto exchange = translated->groups.find("exchange");
-  if (exchange == translated->groups.end())
-    return std::string("the rule has no group named exchange: (?<exchange>...)");
-  rule.exchangeGroup_ = exchange->second;
-  if (auto seq = translated->groups.find("seq"); seq != translated->groups.end()) rule.seqGroup_ = seq->second;
+  rule.code_.reset(code, pcre2_code_free);
+  const int exchange = pcre2_substring_number_from_name(code, reinterpret_cast<PCRE2_SPTR>("exchange"));
+  if (exchange < 0) return std::string("the rule has no group named exchange: (?<exchange>...)");
+  rule.exchangeGroup_ = static_cast<std::uint32_t>(exchange);
+  const int seq = pcre2_substring_number_from_name(code, reinterpret_cast<PCRE2_SPTR>("seq"));
+  rule.seqGroup_ = seq < 0 ? 0 : static_cast<std::uint32_t>(seq);
   return rule;
 }
 
 std::optional<ExchangeKey> ExchangeRule::match(std::string_view name) const {
-  std::match_results<std::string_view::const_iterator> m;
-  if (!std::regex_search(name.begin(), name.end(), m, regex_)) return std::nullopt;
+  std::unique_ptr<pcre2_match_data, decltype(&pcre2_match_data_free)> data(
+      pcre2_match_data_create_from_pattern(code_.get(), nullptr), pcre2_match_data_free);
+  // No match, or a pattern that gives up at the library's match limit: no key.
+  const int found = pcre2_match(code_.get(), reinterpret_cast<PCRE2_SPTR>(name.data()), name.size(), 0, 0,
+                                data.get(), nullptr);
+  if (found <= 0) return std::nullopt;
+  const PCRE2_SIZE* groups = pcre2_get_ovector_pointer(data.get());
+  auto group = [&](std::uint32_t n) {
+    if (n >= static_cast<std::uint32_t>(found) || groups[2 * n] == PCRE2_UNSET) return std::string();
+    return std::string(name.substr(groups[2 * n], groups[2 * n + 1] - groups[2 * n]));
+  };
   ExchangeKey key;
-  key.exchange = m[exchangeGroup_].str();
+  key.exchange = group(exchangeGroup_);
   if (key.exchange.empty()) return std::nullopt;
   key.fromName = true;
   if (seqGroup_ != 0) {
-    const std::string seq = m[seqGroup_].str();
+    const std::string seq = group(seqGroup_);
     // More than 18 digits would not fit: no number then.
     if (AllDigits(seq) && seq.size() <= 18) key.seq = std::stoull(seq);
   }

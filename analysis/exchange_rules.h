@@ -7,11 +7,14 @@
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <regex>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
 
 #include "core/analyser_entry.h"
 #include "core/io_error.h"
@@ -26,8 +29,8 @@ struct ExchangeKey {
 
 class ExchangeRule {
  public:
-  // The pattern as a rule; the reason when it is no regular expression or has no
-  // group named `exchange`. A name matches where the pattern is found in it
+  // The pattern (Perl-compatible, PCRE2) as a rule; the reason when it is no regular
+  // expression or has no group named `exchange`. A name matches where the pattern is found in it
   // (anchor it with ^ and $ to match the whole name).
   static Result<ExchangeRule, std::string> Parse(const std::string& pattern);
 
@@ -39,9 +42,9 @@ class ExchangeRule {
 
  private:
   std::string pattern_;
-  std::regex regex_;
-  std::size_t exchangeGroup_ = 0;
-  std::size_t seqGroup_ = 0;  // 0: the pattern has none
+  std::shared_ptr<pcre2_code> code_;  // compiled once, shared by the copies of a rule set
+  std::uint32_t exchangeGroup_ = 0;
+  std::uint32_t seqGroup_ = 0;  // 0: the pattern has none
 };
 
 class ExchangeRules {

@@ -127,13 +127,7 @@ std::vector<OfferOutcome> AnalysisSession::OfferFiles(const std::vector<std::str
 
 void AnalysisSession::RemoveSelectedEntries() {
   if (analysing_) return;
-  std::size_t removed = 0;
-  for (std::size_t row = list_.size(); row-- > 0;) {
-    if (list_.at(row).selected) {
-      list_.removeAt(row);
-      ++removed;
-    }
-  }
+  const std::size_t removed = list_.removeSelected();
   if (removed > 0) list_.renumber();
   if (list_.empty()) resultsShown_ = false;
   if (removed > 0) listChanged();
@@ -191,7 +185,7 @@ PassSummary AnalysisSession::RunAnalysis(bool reanalyseAll, PassObserver& observ
     }
   }
 
-  summary.totals = formTotals();
+  summary.totals = Totals();
   resultsShown_ = summary.totals.records > 0;
   analysing_ = false;
   marksCurrent_ = true;
@@ -251,7 +245,7 @@ void AnalysisSession::analyseEntry(std::size_t row, PassObserver& observer) {
   });
 }
 
-ListTotals AnalysisSession::formTotals() {
+ListTotals AnalysisSession::Totals() {
   ListTotals totals;
   for (const auto& e : list_.entries()) {
     if (e.family == SwitchFamilyTable::text(kFamilyUnknown)) continue;

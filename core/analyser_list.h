@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/analyser_entry.h"
@@ -10,13 +11,14 @@
 namespace vellmark {
 
 // Told before and after every change, so a view can bracket it (the Qt model does).
+// Rows first to last, inclusive.
 class ListObserver {
  public:
   virtual ~ListObserver() = default;
   virtual void aboutToInsert(std::size_t /*row*/) {}
   virtual void inserted(std::size_t /*row*/) {}
-  virtual void aboutToRemove(std::size_t /*row*/) {}
-  virtual void removed(std::size_t /*row*/) {}
+  virtual void aboutToRemove(std::size_t /*first*/, std::size_t /*last*/) {}
+  virtual void removed(std::size_t /*first*/, std::size_t /*last*/) {}
   virtual void aboutToReset() {}
   virtual void reset() {}
   virtual void changed(std::size_t /*row*/) {}
@@ -32,8 +34,12 @@ class AnalyserList {
 
   void append(AnalyserEntry entry);
   void removeAt(std::size_t row);
+  // Removes every selected entry; returns how many. A list of many rows stays linear:
+  // scattered rows go in one sweep, told to the observer as a reset.
+  std::size_t removeSelected();
   void clear();
-  // Changes one row through `edit` and tells the observer.
+  // Changes one row through `edit` and tells the observer. The path and the number
+  // are not changed this way.
   template <typename Edit>
   void update(std::size_t row, Edit edit) {
     edit(entries_.at(row));
@@ -41,15 +47,20 @@ class AnalyserList {
   }
   void setSelected(std::size_t row, bool selected) { entries_.at(row).selected = selected; }
 
-  // Sets every "No" text to the row's 1-based position.
+  // Sets every "No" text to the row's 1-based position. Rows known to hold theirs
+  // already are passed over, so numbering after an append costs one row.
   void renumber();
   // True when `path` equals the "Binary File" text of an entry, case-sensitively.
-  bool contains(const std::string& path) const;
+  bool contains(const std::string& path) const { return paths_.contains(path); }
 
   void setObserver(ListObserver* observer) { observer_ = observer; }
 
  private:
+  void forget(const std::string& path);
+
   std::vector<AnalyserEntry> entries_;
+  std::unordered_map<std::string, std::size_t> paths_;  // how many entries have each path
+  std::size_t numbered_ = 0;                            // leading rows that hold their number
   ListObserver* observer_ = nullptr;
 };
 

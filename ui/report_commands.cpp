@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "core/clock.h"
 #include "core/texts.h"
 #include "reports/spreadsheet_export.h"
 #include "reports/text_report.h"
@@ -44,12 +45,13 @@ void SaveReport(frmVELM& window) {
       continue;
     break;
   }
-  Status saved = WriteReportFile(session.files(), name, session.list(), session.clock().now());
+  // The title's date is the wall clock's, whatever year the readers are set to take.
+  Status saved = WriteReportFile(session.files(), name, session.list(), Clock().now());
   if (!saved) {
     ShowError(window, "Could not save " + name + ": " + saved.error().reason);
     return;
   }
-  window.setPanelText(5, "File " + FromStd(name) + " Saved");
+  window.reportSaved(name);
 }
 
 void OpenReport(frmVELM& window) {
@@ -59,24 +61,34 @@ void OpenReport(frmVELM& window) {
                                                  QFile::decodeName(window.lastReportName().c_str()));
   std::string name = QFile::encodeName(chosen).toStdString();
   if (!name.empty()) {
-    window.lastReportName() = name;
-    // Read and check the whole file before the list is touched: a wrong click must
-    // not cost the user the list.
-    auto loaded = LoadReportFile(session.files(), name);
-    if (!loaded) {
-      ShowError(window, "Could not open " + name + ": " + loaded.error().reason);
-      return;
-    }
-    if (!loaded->has_value()) {
-      ShowError(window, name + std::string(kNotAReport));
-      return;
-    }
-    session.LoadEntries(std::move(**loaded));
-  } else if (!session.list().empty()) {
-    session.setResultsShown(true);
+    OpenReportFile(window, name);
+    return;
   }
+  if (!session.list().empty()) session.setResultsShown(true);
   window.resetTotals();
   window.showResultsFlag();
+}
+
+bool OpenReportFile(frmVELM& window, const std::string& name) {
+  AnalysisSession& session = window.session();
+  if (session.analysing()) return false;
+  window.lastReportName() = name;
+  // Read and check the whole file before the list is touched: a wrong click must
+  // not cost the user the list.
+  auto loaded = LoadReportFile(session.files(), name);
+  if (!loaded) {
+    ShowError(window, "Could not open " + name + ": " + loaded.error().reason);
+    return false;
+  }
+  if (!loaded->has_value()) {
+    ShowError(window, name + std::string(kNotAReport));
+    return false;
+  }
+  session.LoadEntries(std::move(**loaded));
+  window.resetTotals();
+  window.showResultsFlag();
+  window.reportOpened(name);
+  return true;
 }
 
 std::string ExportToSpreadsheet(frmVELM& window) {
@@ -86,8 +98,15 @@ std::string ExportToSpreadsheet(frmVELM& window) {
     ShowError(window, std::string(kNothingToSave));
     return "";
   }
-  std::string name = SaveName(window, kSpreadsheetFilter);
-  if (name.empty()) return "";
+  std::string name;
+  for (;;) {
+    name = SaveName(window, kSpreadsheetFilter);
+    if (name.empty()) return "";
+    auto status = session.files().status(name);
+    if (!status || !status->exists || status->directory ||
+        window.dialogs().question(&window, FromStd(kOverwriteQuestion), Title()))
+      break;
+  }
   Status written = WriteSpreadsheet(session.files(), name, session.list(), window.totals());
   if (!written) {
     ShowError(window, name + ": " + written.error().reason);

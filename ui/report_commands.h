@@ -19,8 +19,11 @@ void SaveReport(frmVELM& window);
 // Asks for a report and replaces the list with its rows; a file that is not a report
 // is refused with a message and the list kept.
 void OpenReport(frmVELM& window);
-// Asks for a name and writes the workbook; returns the path written, "" when nothing
-// was (an empty list, cancelled, failed; failures are shown).
+// The same for a report already named (a recent report); false when it was refused.
+bool OpenReportFile(frmVELM& window, const std::string& name);
+// Asks for a name (again after No to the overwrite question) and writes the workbook;
+// returns the path written, "" when nothing was (an empty list, cancelled, failed;
+// failures are shown).
 std::string ExportToSpreadsheet(frmVELM& window);
 
 }  // namespace vellmark::ui

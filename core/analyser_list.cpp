@@ -40,10 +40,11 @@ std::size_t AnalyserList::removeSelected() {
   for (const auto& e : entries_)
     if (e.selected) forget(e.path);
   numbered_ = std::min(numbered_, runs.front().first);
-  // A few runs are removed one by one from the end, each moving the rows after it; many
-  // would make that quadratic.
-  constexpr std::size_t kFewRuns = 8;
-  if (runs.size() <= kFewRuns) {
+  // A few rows are removed run by run from the end, each run moving the rows after it
+  // and each row costing a sorted view a pass over its rows; many would make that
+  // quadratic.
+  constexpr std::size_t kFewRuns = 8, kFewRows = 256;
+  if (runs.size() <= kFewRuns && count <= kFewRows) {
     for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
       if (observer_) observer_->aboutToRemove(run->first, run->second);
       entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(run->first),

@@ -170,7 +170,7 @@ void frmVELM::buildMenus() {
   edit->addAction(shortcut(action("menCopy", "C&opy Rows", &frmVELM::copyRows, false), QKeySequence::Copy));
   edit->addAction(action("menDetails", "&Details", &frmVELM::showDetails, false));
   edit->addAction(action("menFolder", "Open Containing &Folder", &frmVELM::openContainingFolder, false));
-  QAction* find = edit->addAction("&Filter Rows");
+  QAction* find = edit->addAction("Fil&ter Rows");
   find->setObjectName("menFind");
   find->setShortcut(QKeySequence::Find);
   connect(find, &QAction::triggered, this, [this] {
@@ -406,14 +406,21 @@ void frmVELM::offerFiles(const std::vector<std::string>& paths) {
   // A folder stands for its files, an archive for its members: refusals name them.
   std::vector<std::string> entries;
   std::vector<OfferOutcome> outcomes;
+  const std::vector<std::string> offered = ExpandFolders(paths);
+  // A sorted view finds each new row its place, one pass over its rows for every run of
+  // them; many are appended unsorted and sorted with the rest instead.
+  const int sortColumn = proxy_->sortColumn();
+  const Qt::SortOrder sortOrder = proxy_->sortOrder();
+  const bool resort = sortColumn >= 0 && offered.size() > 256;
+  if (resort) proxy_->sort(-1);
   {
     AnalyserListModel::Batch batch(*model_);
-    for (Offer& offer : session_.OfferEntries(ExpandFolders(paths))) {
+    for (Offer& offer : session_.OfferEntries(offered)) {
       entries.push_back(std::move(offer.path));
       outcomes.push_back(offer.outcome);
     }
   }
-  proxy_->refresh();
+  if (resort) proxy_->sort(sortColumn, sortOrder);
   setBusy(false);
   std::string refused = RefusedFilesMessage(entries, outcomes);
   if (!refused.empty()) dialogs_.message(this, FromStd(refused), QMessageBox::Information, kTitle);

@@ -7,7 +7,9 @@
 
 #include <QSortFilterProxyModel>
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vellmark {
 struct AnalyserEntry;
@@ -28,6 +30,7 @@ class AnalyserListProxy : public QSortFilterProxyModel {
   void setFamily(const QString& family);
   bool filtering() const { return !needle_.empty() || !family_.empty(); }
 
+  void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
   // Sorts and filters again after the list changed.
   void refresh();
   // The list's own order.
@@ -46,9 +49,16 @@ class AnalyserListProxy : public QSortFilterProxyModel {
   bool filterAcceptsRow(int row, const QModelIndex& parent) const override;
 
  private:
+  // Each row's place in the order of `column`, found in one sort over the entries
+  // themselves, so the proxy's own sort compares two numbers; forgotten when rows
+  // change, when the entries are compared again.
+  void rankRows(int column);
+  void resort();
   const AnalyserListModel* model_;
   std::string needle_;   // UTF-8, ASCII letters in lower case
   std::string family_;
+  std::vector<std::uint32_t> rank_;
+  int rankedColumn_ = -1;
 };
 
 }  // namespace vellmark::ui

@@ -682,9 +682,13 @@ std::optional<std::size_t> frmVELM::currentEntryRow() const {
 }
 
 void frmVELM::showDetails() {
+  const bool opening = !details_->isVisible();
   details_->show();
   details_->raise();
   details_->showRow(currentEntryRow());
+  // Tall enough for the fields, as far as the list keeps half the window.
+  if (opening && !details_->isFloating() && dockWidgetArea(details_) == Qt::BottomDockWidgetArea)
+    resizeDocks({details_}, {qMin(height() / 2, details_->fontMetrics().height() * 24)}, Qt::Vertical);
 }
 
 void frmVELM::copyRows() { QGuiApplication::clipboard()->setText(list_->selectedRowsText()); }

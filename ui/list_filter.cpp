@@ -18,7 +18,7 @@ ListFilter::ListFilter(QWidget* parent) : QWidget(parent) {
   text_->setClearButtonEnabled(true);
   text_->setAccessibleName(QStringLiteral("Filter rows by text"));
   text_->setToolTip(QStringLiteral("Show only the rows whose texts contain this (Ctrl+F)"));
-  text_->setMinimumWidth(text_->fontMetrics().averageCharWidth() * 22);
+  text_->setFixedWidth(text_->fontMetrics().averageCharWidth() * 28);
   connect(text_, &QLineEdit::textChanged, this, &ListFilter::textChanged);
 
   family_ = new QComboBox(this);
@@ -37,6 +37,7 @@ ListFilter::ListFilter(QWidget* parent) : QWidget(parent) {
   counts_->setObjectName("lblFilterCounts");
   counts_->setAccessibleName(QStringLiteral("Rows shown"));
 
+  setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(6, 0, 2, 0);
   layout->addWidget(counts_);

@@ -49,9 +49,18 @@ void StatusPanel::resizeEvent(QResizeEvent* event) {
   elide();
 }
 
+bool StatusPanel::event(QEvent* event) {
+  // The text beside the bar changed its length.
+  if (event->type() == QEvent::LayoutRequest) placeBar();
+  return QLabel::event(event);
+}
+
 void StatusPanel::placeBar() {
   if (!bar_) return;
-  const int width = qMax(0, qMin(barWidth_, this->width() - 2 * barLeft_));
+  const int besideWidth = beside_ && !beside_->sizeHint().isEmpty() ? beside_->sizeHint().width() + 6 : 0;
+  constexpr int kStub = 48;
+  const int room = this->width() - 2 * barLeft_;
+  const int width = qMax(0, qMin(room, qMin(barWidth_, qMax(kStub, room - besideWidth))));
   bar_->setGeometry(barLeft_, qMax(0, (height() - barHeight_) / 2), width, barHeight_);
   if (beside_) {
     const int left = barLeft_ + width + 6;

@@ -2,7 +2,8 @@
 // A panel of the status bar: a sunken frame that asks for its design width but gives
 // way when the window is narrow, and cuts a text too long for it in the middle, so
 // both ends of a path stay readable (the whole text is its tooltip then). The first
-// panel carries the progress bar at its left and the pass's overall progress beside it.
+// panel carries the progress bar at its left and the pass's overall progress beside it;
+// the bar gives way, down to a stub, when the text beside it needs the room.
 
 #include <QLabel>
 
@@ -28,6 +29,7 @@ class StatusPanel : public QLabel {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   void placeBar();

@@ -102,7 +102,6 @@ frmVELM::frmVELM(FileSystem& files, ReaderTable readers, QWidget* parent)
   programFolder_ = QCoreApplication::applicationDirPath();
   setObjectName("frmVELM");
   setContextMenuPolicy(Qt::NoContextMenu);
-  dateYear_ = settings_.dateYear();
 
   buildMenus();
   buildToolbar();
@@ -110,6 +109,9 @@ frmVELM::frmVELM(FileSystem& files, ReaderTable readers, QWidget* parent)
   buildStatusBar();
   updateTitle();
   setAnalysing(false);
+  follow_.setSingleShot(true);
+  follow_.setInterval(100);
+  connect(&follow_, &QTimer::timeout, this, &frmVELM::showPassRow);
 
   // The commands' guards have run when these are emitted.
   connect(this, &frmVELM::addFilesRequested, this, &frmVELM::showAddFilesDialog);
@@ -441,6 +443,7 @@ void frmVELM::runPass(bool reanalyseAll) {
   if (session_.analysing()) return;
   resetTotals();
   passNumber_ = 0;
+  shownPassNumber_ = 0;
   passBytes_ = 0;
   passRow_.reset();
   const std::size_t files = session_.list().empty() ? 0 : session_.RowsToRead(reanalyseAll).size();
@@ -449,6 +452,8 @@ void frmVELM::runPass(bool reanalyseAll) {
     setAnalysing(true);
   }
   PassSummary summary = session_.RunAnalysis(reanalyseAll, *this);
+  follow_.stop();
+  progress_->setValue(barValue_.load(std::memory_order_relaxed));
   if (!summary.ran) return;
   if (passRow_) passBytes_ += session_.list().at(*passRow_).sizeBytes.value_or(0);
   passProgress_->finish(passBytes_);
@@ -463,18 +468,33 @@ void frmVELM::runPass(bool reanalyseAll) {
 }
 
 void frmVELM::entryStarted(std::size_t row) {
-  setPanelText(5, "Analysing " + FromStd(session_.list().at(row).path));
   if (passRow_) passBytes_ += session_.list().at(*passRow_).sizeBytes.value_or(0);
   passRow_ = row;
-  passProgress_->fileStarted(++passNumber_, passBytes_);
+  ++passNumber_;
+  // Many small files go by faster than anyone reads: the panels, the bar and the list
+  // follow the pass every tenth of a second, and always show the file being read.
+  if (!follow_.isActive()) showPassRow();
+}
+
+void frmVELM::showPassRow() {
+  if (!passRow_ || !session_.analysing()) return;
+  const std::size_t row = *passRow_;
+  follow_.start();
+  progress_->setValue(barValue_.load(std::memory_order_relaxed));
+  if (shownPassNumber_ == passNumber_) return;
+  shownPassNumber_ = passNumber_;
+  setPanelText(5, "Analysing " + FromStd(session_.list().at(row).path));
+  passProgress_->fileStarted(passNumber_, passBytes_);
   // The row being read stays in sight, unless the filter hides it.
-  if (const QModelIndex shown = proxy_->viewIndex(row); shown.isValid()) list_->scrollTo(shown);
+  const QModelIndex shown = proxy_->viewIndex(row);
+  if (shown.isValid() && !list_->viewport()->rect().contains(list_->visualRect(shown)))
+    list_->scrollTo(shown, QAbstractItemView::PositionAtCenter);
 }
 
 void frmVELM::progress(int percent) {
-  QProgressBar* bar = progress_;
-  if (onWindowThread()) bar->setValue(percent);
-  else QMetaObject::invokeMethod(bar, [bar, percent] { bar->setValue(percent); }, Qt::QueuedConnection);
+  // Shown at the pass's next tenth of a second: the bar paints the window each time it
+  // moves, and a small file moves it from 0 to 100 in no time.
+  barValue_.store(percent, std::memory_order_relaxed);
 }
 
 void frmVELM::readerMessage(const std::string& text, const std::string& caption) {

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <atomic>
 #include <functional>
 #include <optional>
@@ -162,6 +163,8 @@ class frmVELM : public QMainWindow, private PassObserver {
   void openRecentReport(const QString& path);
   std::optional<std::size_t> currentEntryRow() const;
   void showFilterCounts();
+  // The file being read in panel 5, the bar, the pass's progress and the list.
+  void showPassRow();
 
   DialogSeam dialogs_;
   WindowSettings settings_;
@@ -189,9 +192,11 @@ class frmVELM : public QMainWindow, private PassObserver {
   frmOpen* open_ = nullptr;
   QPointer<frmAbout> about_;
   // The pass under way: files begun, bytes of the files done, the file being read.
-  int passNumber_ = 0;
+  int passNumber_ = 0, shownPassNumber_ = 0;
   std::uint64_t passBytes_ = 0;
   std::optional<std::size_t> passRow_;
+  std::atomic<int> barValue_{0};   // set by the readers, on their thread
+  QTimer follow_;
 };
 
 }  // namespace vellmark::ui

@@ -53,7 +53,7 @@ OfferOutcome AnalysisSession::addEntry(const std::string& path) {
   entry.weakMatch = probe.weak;
   if (probe.weak) entry.warnings.push_back(WeakMatchWarning());
   list_.append(std::move(entry));
-  list_.renumber(list_.size() - 1);
+  list_.renumber();
   return OfferOutcome::Added;
 }
 
@@ -87,7 +87,7 @@ void AnalysisSession::offer(const std::string& path, bool refuseListed, std::vec
     if (status && status->exists) entry.mtimeNs = status->modified;
     entry.failure = FromIoError(*expansion.failure);
     list_.append(std::move(entry));
-    list_.renumber(list_.size() - 1);
+    list_.renumber();
     offers.push_back({path, OfferOutcome::Added});
   }
 }
@@ -140,13 +140,7 @@ std::vector<OfferOutcome> AnalysisSession::OfferFiles(const std::vector<std::str
 
 void AnalysisSession::RemoveSelectedEntries() {
   if (analysing_) return;
-  std::size_t removed = 0;
-  for (std::size_t row = list_.size(); row-- > 0;) {
-    if (list_.at(row).selected) {
-      list_.removeAt(row);
-      ++removed;
-    }
-  }
+  const std::size_t removed = list_.removeSelected();
   if (removed > 0) list_.renumber();
   if (list_.empty()) resultsShown_ = false;
   if (removed > 0) listChanged();
@@ -204,7 +198,7 @@ PassSummary AnalysisSession::RunAnalysis(bool reanalyseAll, PassObserver& observ
     }
   }
 
-  summary.totals = formTotals();
+  summary.totals = Totals();
   resultsShown_ = summary.totals.records > 0;
   analysing_ = false;
   marksCurrent_ = true;
@@ -277,7 +271,7 @@ ListTotals FormTotals(const AnalyserList& list, const std::function<std::uint64_
   return totals;
 }
 
-ListTotals AnalysisSession::formTotals() {
+ListTotals AnalysisSession::Totals() {
   // The files as they are now: one gone since it was added adds nothing.
   return FormTotals(list_, [this](const AnalyserEntry& e) -> std::uint64_t {
     auto status = archives_.status(e.path);

@@ -85,6 +85,8 @@ class AnalysisSession {
   // with the same bytes as an earlier one; true when any repeats results. Runs after
   // every pass and, once a pass has run, after every change of the list.
   bool MarkDuplicates();
+  // The totals over every entry of the list as it is now, as a pass ends with them.
+  ListTotals Totals();
   // The Stop command: only acts while a pass runs. Safe from any thread.
   void RequestStop();
 
@@ -96,7 +98,6 @@ class AnalysisSession {
 
  private:
   void analyseEntry(std::size_t row, PassObserver& observer);
-  ListTotals formTotals();
   void listChanged();
   void offer(const std::string& path, bool refuseListed, std::vector<Offer>& offers);
   OfferOutcome addEntry(const std::string& path);

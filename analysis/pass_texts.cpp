@@ -3,7 +3,7 @@
 namespace vellmark {
 
 std::string ClosingMessage(const PassSummary& summary) {
-  std::string message(kAnalysisOver);
+  std::string message(summary.stopped ? kAnalysisStopped : kAnalysisOver);
   if (summary.duplicatesFound) message = std::string(kDuplicatesIdentified) + message;
   return message;
 }

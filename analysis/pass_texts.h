@@ -12,9 +12,11 @@ namespace vellmark {
 inline constexpr std::string_view kStopQuestion = "Do you want to Stop the Analyser";
 inline constexpr std::string_view kRefusedFiles = "The Following files Already Exists ";
 inline constexpr std::string_view kAnalysisOver = "Data File Analysis Over";
+inline constexpr std::string_view kAnalysisStopped = "Data File Analysis Stopped";
 inline constexpr std::string_view kDuplicatesIdentified = "Duplicates Identified. ";
 
-// "Data File Analysis Over", after "Duplicates Identified. " when the pass found any.
+// "Data File Analysis Over", or "Data File Analysis Stopped" for a pass the user
+// stopped, after "Duplicates Identified. " when the pass found any.
 std::string ClosingMessage(const PassSummary& summary);
 
 // The refusal of paths already listed: the sentence, an empty line, then one refused

@@ -397,6 +397,13 @@ int main(int argc, char** argv) {
       o.packed = false;
     } else if (arg == "--no-cli") {
       o.cli = false;
+    } else if (arg == "--help" || arg == "-h") {
+      std::cout << "usage: vellmark-bench [--size=1GiB] [--small-size=1MB] [--cache-dir=DIR] [--repetitions=5]\n"
+                   "                      [--cold] [--verify-only] [--no-cli] [--no-packed] [--real-time]\n"
+                   "                      [--cli=PATH] [benchmark options...]\n"
+                   "       vellmark-bench --packed-memory=2GiB [--cache-dir=DIR]\n\n"
+                << std::flush;
+      rest.push_back(argv[i]);
     } else {
       if (arg.rfind("--benchmark_enable_random_interleaving", 0) == 0) interleave = false;
       rest.push_back(argv[i]);
@@ -406,6 +413,14 @@ int main(int argc, char** argv) {
     std::cerr << "vellmark-bench: sizes are given as 1GiB, 64MiB, 1MB or a number of bytes\n";
     return 2;
   }
+  // Baseline and reader repetitions take turns, so a busy moment of the machine
+  // falls on both alike.
+  static char interleaveFlag[] = "--benchmark_enable_random_interleaving=true";
+  if (interleave) rest.push_back(interleaveFlag);
+  // Every argument is checked before any file is written; --help prints and ends here.
+  int count = static_cast<int>(rest.size());
+  benchmark::Initialize(&count, rest.data());
+  if (benchmark::ReportUnrecognizedArguments(count, rest.data())) return 2;
   if (o.packedMemory > 0) {
     try {
       return PackedMemoryCheck(o);
@@ -414,11 +429,6 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  // Baseline and reader repetitions take turns, so a busy moment of the machine
-  // falls on both alike.
-  static char interleaveFlag[] = "--benchmark_enable_random_interleaving=true";
-  if (interleave) rest.push_back(interleaveFlag);
-
   std::vector<BenchFile> big, small;
   try {
     std::string folder = BenchFolder(o.folder);
@@ -448,9 +458,6 @@ int main(int argc, char** argv) {
   std::cerr << "vellmark-bench: reader results and probes as expected on " << big.size() + small.size() << " files\n";
   if (o.verifyOnly) return 0;
 
-  int count = static_cast<int>(rest.size());
-  benchmark::Initialize(&count, rest.data());
-  if (benchmark::ReportUnrecognizedArguments(count, rest.data())) return 2;
   Register(o, big, small);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

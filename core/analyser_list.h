@@ -11,13 +11,14 @@
 namespace vellmark {
 
 // Told before and after every change, so a view can bracket it (the Qt model does).
+// Rows first to last, inclusive.
 class ListObserver {
  public:
   virtual ~ListObserver() = default;
   virtual void aboutToInsert(std::size_t /*row*/) {}
   virtual void inserted(std::size_t /*row*/) {}
-  virtual void aboutToRemove(std::size_t /*row*/) {}
-  virtual void removed(std::size_t /*row*/) {}
+  virtual void aboutToRemove(std::size_t /*first*/, std::size_t /*last*/) {}
+  virtual void removed(std::size_t /*first*/, std::size_t /*last*/) {}
   virtual void aboutToReset() {}
   virtual void reset() {}
   virtual void changed(std::size_t /*row*/) {}
@@ -35,8 +36,12 @@ class AnalyserList {
   // Replaces every row at once, taking the vector as it is (no copy of 100,000 rows).
   void assign(std::vector<AnalyserEntry> entries);
   void removeAt(std::size_t row);
+  // Removes every selected entry; returns how many. A list of many rows stays linear:
+  // scattered rows go in one sweep, told to the observer as a reset.
+  std::size_t removeSelected();
   void clear();
-  // Changes one row through `edit` and tells the observer.
+  // Changes one row through `edit` and tells the observer. The number is not changed
+  // this way.
   template <typename Edit>
   void update(std::size_t row, Edit edit) {
     AnalyserEntry& entry = entries_.at(row);
@@ -50,10 +55,11 @@ class AnalyserList {
   }
   void setSelected(std::size_t row, bool selected) { entries_.at(row).selected = selected; }
 
-  // Sets the "No" text of every row from `from` on to the row's 1-based position.
-  void renumber(std::size_t from = 0);
+  // Sets every "No" text to the row's 1-based position. Rows known to hold theirs
+  // already are passed over, so numbering after an append costs one row.
+  void renumber();
   // True when `path` equals the "Binary File" text of an entry, case-sensitively.
-  bool contains(const std::string& path) const { return paths_.count(path) > 0; }
+  bool contains(const std::string& path) const { return paths_.contains(path); }
 
   void setObserver(ListObserver* observer) { observer_ = observer; }
 
@@ -64,6 +70,7 @@ class AnalyserList {
   // How many rows hold each path (a report may list one twice), so a look-up does not
   // walk the list: adding n files stays linear.
   std::unordered_map<std::string, std::size_t> paths_;
+  std::size_t numbered_ = 0;  // leading rows that hold their number
   ListObserver* observer_ = nullptr;
 };
 

@@ -33,14 +33,14 @@ const QColor kDuplicateColour(255, 0, 0);
 }  // namespace
 
 AnalyserListModel::AnalyserListModel(AnalyserList& list, QObject* parent)
-    : QAbstractTableModel(parent), list_(list) {
+    : QAbstractTableModel(parent), list_(list), rows_(static_cast<int>(list.size())) {
   list_.setObserver(this);
 }
 
 AnalyserListModel::~AnalyserListModel() { list_.setObserver(nullptr); }
 
 int AnalyserListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(list_.size());
+  return parent.isValid() ? 0 : rows_;
 }
 
 int AnalyserListModel::columnCount(const QModelIndex& parent) const {
@@ -74,18 +74,18 @@ QVariant AnalyserListModel::data(const QModelIndex& index, int role) const {
       }
       return {};
     case Qt::ToolTipRole: {
-      if (entry.failure) return QString::fromStdString(entry.failure->reason);
+      // The full path first: the list cuts long paths in the middle.
+      QStringList lines{QString::fromStdString(entry.path)};
+      if (entry.failure) lines << QString::fromStdString(entry.failure->reason);
       // A compressed file or member: its sizes unpacked and packed.
       if (column == Size && entry.packedBytes)
-        return QStringLiteral("%1 bytes unpacked, from %2 bytes compressed")
-            .arg(entry.sizeBytes.value_or(0))
-            .arg(*entry.packedBytes);
-      QStringList lines;
+        lines << QStringLiteral("%1 bytes unpacked, from %2 bytes compressed")
+                     .arg(entry.sizeBytes.value_or(0))
+                     .arg(*entry.packedBytes);
       if (entry.duplicateOf) lines << QStringLiteral("Duplicate of No. %1").arg(*entry.duplicateOf);
       if (entry.sameContentAs) lines << QStringLiteral("Same content as No. %1").arg(*entry.sameContentAs);
       for (const auto& w : entry.warnings) lines << QString::fromStdString(w.text);
       if (entry.verifiedRecords) lines << QStringLiteral("Verified records: %1").arg(*entry.verifiedRecords);
-      if (lines.isEmpty()) return {};
       return lines.join('\n');
     }
     default:
@@ -104,25 +104,45 @@ int AnalyserListModel::columnWidthTwips(int column) {
   return column >= 0 && column < ColumnCount ? kColumns[column].widthTwips : 0;
 }
 
+void AnalyserListModel::announceAppended() {
+  const int size = static_cast<int>(list_.size());
+  if (size <= rows_) return;
+  beginInsertRows(QModelIndex(), rows_, size - 1);
+  rows_ = size;
+  endInsertRows();
+}
+
 void AnalyserListModel::aboutToInsert(std::size_t row) {
-  beginInsertRows(QModelIndex(), static_cast<int>(row), static_cast<int>(row));
+  if (batches_ == 0) beginInsertRows(QModelIndex(), static_cast<int>(row), static_cast<int>(row));
 }
 
-void AnalyserListModel::inserted(std::size_t) { endInsertRows(); }
-
-void AnalyserListModel::aboutToRemove(std::size_t row) {
-  beginRemoveRows(QModelIndex(), static_cast<int>(row), static_cast<int>(row));
+void AnalyserListModel::inserted(std::size_t) {
+  if (batches_ > 0) return;
+  ++rows_;
+  endInsertRows();
 }
 
-void AnalyserListModel::removed(std::size_t) { endRemoveRows(); }
+void AnalyserListModel::aboutToRemove(std::size_t first, std::size_t last) {
+  announceAppended();
+  beginRemoveRows(QModelIndex(), static_cast<int>(first), static_cast<int>(last));
+}
+
+void AnalyserListModel::removed(std::size_t first, std::size_t last) {
+  rows_ -= static_cast<int>(last - first + 1);
+  endRemoveRows();
+}
 
 void AnalyserListModel::aboutToReset() { beginResetModel(); }
 
-void AnalyserListModel::reset() { endResetModel(); }
+void AnalyserListModel::reset() {
+  rows_ = static_cast<int>(list_.size());
+  endResetModel();
+}
 
 void AnalyserListModel::changed(std::size_t row) {
+  // A row still held back is shown as it is when it is told.
   const int r = static_cast<int>(row);
-  emit dataChanged(index(r, 0), index(r, ColumnCount - 1));
+  if (r < rows_) emit dataChanged(index(r, 0), index(r, ColumnCount - 1));
 }
 
 }  // namespace vellmark::ui

@@ -1,7 +1,9 @@
 #pragma once
 // The analyser list as a Qt table: seven columns of display texts, the family icon
-// on column 0, duplicates red with a bold row text, a failed reader's reason as the
-// row's tooltip. The model observes the core list and brackets every change.
+// on column 0, duplicates red with a bold row text, the full path and what is known
+// about the row (a failed reader's reason, duplicates, warnings) as its tooltip. The
+// model observes the core list and brackets every change; rows appended in a batch
+// are told as one insertion.
 
 #include <QAbstractTableModel>
 
@@ -25,16 +27,37 @@ class AnalyserListModel : public QAbstractTableModel, private ListObserver {
   // Column widths in twips.
   static int columnWidthTwips(int column);
 
+  const AnalyserList& list() const { return list_; }
+
+  // While one is alive, appended rows are held back and told as one insertion when the
+  // last goes: a batch of many files costs the views one update, not one per file.
+  class Batch {
+   public:
+    explicit Batch(AnalyserListModel& model) : model_(model) { ++model_.batches_; }
+    ~Batch() {
+      if (--model_.batches_ == 0) model_.announceAppended();
+    }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    AnalyserListModel& model_;
+  };
+
  private:
   void aboutToInsert(std::size_t row) override;
   void inserted(std::size_t row) override;
-  void aboutToRemove(std::size_t row) override;
-  void removed(std::size_t row) override;
+  void aboutToRemove(std::size_t first, std::size_t last) override;
+  void removed(std::size_t first, std::size_t last) override;
   void aboutToReset() override;
   void reset() override;
   void changed(std::size_t row) override;
 
+  void announceAppended();
+
   AnalyserList& list_;
+  int rows_ = 0;      // the rows the views have been told of
+  int batches_ = 0;
 };
 
 }  // namespace vellmark::ui

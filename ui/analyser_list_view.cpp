@@ -5,6 +5,9 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QUrl>
+#include <algorithm>
+
+#include "ui/analyser_list_model.h"
 
 namespace vellmark::ui {
 
@@ -22,6 +25,35 @@ AnalyserListView::AnalyserListView(QWidget* parent) : QTableView(parent) {
   verticalHeader()->setDefaultSectionSize(qMax(18, fontMetrics().height() + 4));
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setStretchLastSection(false);
+  setTextElideMode(Qt::ElideMiddle);
+  setSortingEnabled(true);
+  horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  // The number stays each entry's own: sorting by it is the list's order.
+  connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
+    if (section == AnalyserListModel::No) horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  });
+  setContextMenuPolicy(Qt::CustomContextMenu);
+  setAccessibleName(QStringLiteral("Analyser list"));
+}
+
+QString AnalyserListView::selectedRowsText() const {
+  auto clean = [](QString text) {
+    for (QChar& c : text)
+      if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    return text;
+  };
+  const QAbstractItemModel* m = model();
+  QStringList lines, cells;
+  for (int c = 0; c < m->columnCount(); ++c) cells << m->headerData(c, Qt::Horizontal).toString();
+  lines << cells.join('\t');
+  QModelIndexList rows = selectionModel()->selectedRows();
+  std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+  for (const QModelIndex& row : rows) {
+    cells.clear();
+    for (int c = 0; c < m->columnCount(); ++c) cells << clean(m->index(row.row(), c).data().toString());
+    lines << cells.join('\t');
+  }
+  return lines.join('\n') + '\n';
 }
 
 QStringList AnalyserListView::droppedPaths(const QMimeData* mime) {

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -31,31 +33,53 @@ bool DialogSeam::question(QWidget* parent, const QString& text, const QString& t
   return box.exec() == QMessageBox::Yes;
 }
 
+QString DialogSeam::KindOf(const QString& filter) {
+  if (filter.contains(QLatin1String("*.vmr"))) return QStringLiteral("report");
+  if (filter.contains(QLatin1String("*.xlsx"))) return QStringLiteral("workbook");
+  return filter;
+}
+
+QString DialogSeam::chosen(const QString& filter, const QString& name) {
+  if (!name.isEmpty()) folders.insert(KindOf(filter), QFileInfo(name).absolutePath());
+  return name;
+}
+
 QString DialogSeam::openFileName(QWidget* parent, const QString& filter, const QString& offered) {
   checkThread();
   fileDialogs.append("open " + filter);
-  if (scripted_) return fileNames_.isEmpty() ? QString() : fileNames_.dequeue();
-  return QFileDialog::getOpenFileName(parent, QString(), offered, filter);
+  if (scripted_) return chosen(filter, fileNames_.isEmpty() ? QString() : fileNames_.dequeue());
+  const QString start = offered.isEmpty() ? folders.value(KindOf(filter)) : offered;
+  return chosen(filter, QFileDialog::getOpenFileName(parent, QString(), start, filter));
 }
 
 QString DialogSeam::saveFileName(QWidget* parent, const QString& filter) {
   checkThread();
   fileDialogs.append("save " + filter);
-  if (scripted_) return fileNames_.isEmpty() ? QString() : fileNames_.dequeue();
+  if (scripted_) return chosen(filter, fileNames_.isEmpty() ? QString() : fileNames_.dequeue());
   QFileDialog dialog(parent);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(filter);
-  if (filter.contains("*.vmr")) {
-    // The report code asks its own overwrite question, and a report name typed without
-    // an extension is used as typed.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  } else {
-    // Other files (the workbook) get the filter's extension and Qt's own question.
+  if (const QString folder = folders.value(KindOf(filter)); !folder.isEmpty()) dialog.setDirectory(folder);
+  // The commands ask their own overwrite question, in one wording.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (!filter.contains("*.vmr")) {
+    // Other files (the workbook) get the filter's extension; a report name typed
+    // without an extension is used as typed.
     static const QRegularExpression firstSuffix(R"(\(\*\.(\w+))");
     if (auto m = firstSuffix.match(filter); m.hasMatch()) dialog.setDefaultSuffix(m.captured(1));
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first();
+  return chosen(filter, dialog.selectedFiles().first());
+}
+
+std::optional<int> DialogSeam::number(QWidget* parent, const QString& title, const QString& label, int value, int min,
+                                      int max) {
+  checkThread();
+  messages.append({label, QMessageBox::Question, title});
+  if (scripted_) return numbers_.isEmpty() ? std::nullopt : std::optional(numbers_.dequeue());
+  bool ok = false;
+  const int chosen = QInputDialog::getInt(parent, title, label, value, min, max, 1, &ok);
+  return ok ? std::optional(chosen) : std::nullopt;
 }
 
 void DialogSeam::openDocument(const QUrl& url) {

@@ -1,5 +1,6 @@
 #include "ui/exchange_rules_dialog.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 
 namespace vellmark::ui {
 
@@ -17,10 +19,19 @@ namespace {
 constexpr const char* kRuleKey = "timeline/rule/";
 constexpr const char* kGapKey = "timeline/gapMinutes";
 
+// As the window's settings: kept under the application's organisation and name, and for
+// the run only in an application without one (a test, a benchmark).
+std::optional<TimelineSettings>& RunOnly() {
+  static std::optional<TimelineSettings> kept;
+  return kept;
+}
+bool Kept() { return !QCoreApplication::organizationName().isEmpty(); }
+
 }  // namespace
 
 TimelineSettings TimelineSettings::Load() {
-  QSettings store("Vellmark", "Vellmark");
+  if (!Kept()) return RunOnly().value_or(TimelineSettings{});
+  QSettings store;
   TimelineSettings s;
   for (const auto& [family, pattern] : ExchangeRules::Defaults()) {
     const QString stored = store.value(QString(kRuleKey) + QString::fromStdString(family)).toString();
@@ -31,7 +42,11 @@ TimelineSettings TimelineSettings::Load() {
 }
 
 void TimelineSettings::save() const {
-  QSettings store("Vellmark", "Vellmark");
+  if (!Kept()) {
+    RunOnly() = *this;
+    return;
+  }
+  QSettings store;
   for (const auto& [family, pattern] : ExchangeRules::Defaults()) {
     auto it = rules.find(family);
     const QString key = QString(kRuleKey) + QString::fromStdString(family);

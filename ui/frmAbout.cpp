@@ -35,11 +35,13 @@ frmAbout::frmAbout(DialogSeam& dialogs, QWidget* parent)
 
   auto* picture = new QLabel(this);
   picture->setObjectName("Image1");
+  picture->setAccessibleName(QStringLiteral("Vellmark picture"));
   picture->setPixmap(ApplicationPicture(64));
   picture->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
   auto* title = new QLabel(kTitle, this);
   title->setObjectName("lblTitle");
+  title->setAccessibleName(QStringLiteral("Title"));
   QFont big = title->font();
   big.setPointSizeF(big.pointSizeF() * 1.8);
   big.setBold(true);
@@ -61,11 +63,18 @@ frmAbout::frmAbout(DialogSeam& dialogs, QWidget* parent)
   // A wrapped label is only as tall as it should be at a width it knows.
   description->setFixedWidth(description->fontMetrics().averageCharWidth() * 62);
 
-  auto* link = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(kProjectAddress.toHtmlEscaped()), this);
+  auto* link = new QLabel(this);
   link->setObjectName("lblU");
-  link->setTextFormat(Qt::RichText);
-  link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-  link->setToolTip(QStringLiteral("Open the project's web site"));
+  link->setAccessibleName(QStringLiteral("Web site"));
+  if (HasProjectAddress()) {
+    link->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(kProjectAddress.toHtmlEscaped()));
+    link->setTextFormat(Qt::RichText);
+    link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    link->setToolTip(QStringLiteral("Open the project's web site"));
+  } else {
+    link->setText(kNoProjectAddress);
+    link->setTextFormat(Qt::PlainText);
+  }
   // The outcome is not reported.
   connect(link, &QLabel::linkActivated, this, [this](const QString&) { dialogs_.openDocument(ProjectHomePage()); });
 

@@ -123,13 +123,26 @@ frmOpen::frmOpen(frmVELM& window, const QString& startFolder) : QDialog(&window)
   cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
   cancel_->setObjectName("Command2");
   connect(cancel_, &QPushButton::clicked, this, &frmOpen::cancel);
+  addFolder_ = new QPushButton(QStringLiteral("Add F&older"), this);
+  addFolder_->setObjectName("cmdAddFolder");
+  addFolder_->setToolTip(QStringLiteral("Add every file of this folder and its subfolders, in name order"));
+  connect(addFolder_, &QPushButton::clicked, this, &frmOpen::addFolder);
+  passNote_ = new QLabel(QStringLiteral("Files cannot be added while an analysis runs."), this);
+  passNote_->setObjectName("lblPassRunning");
+  passNote_->hide();
+  connect(&window, &frmVELM::analysingChanged, this, &frmOpen::showPassRunning);
+
+  drives_->setAccessibleName(QStringLiteral("Drive"));
+  tree_->setAccessibleName(QStringLiteral("Folder"));
+  rows_->setAccessibleName(QStringLiteral("Files"));
+  folderLabel_->setAccessibleName(QStringLiteral("Current folder"));
 
   auto* left = new QWidget(this);
   auto* leftLayout = new QVBoxLayout(left);
   leftLayout->setContentsMargins(0, 0, 0, 0);
   auto* driveLabel = new QLabel(QStringLiteral("&Drive:"), left);
   driveLabel->setBuddy(drives_);
-  auto* treeLabel = new QLabel(QStringLiteral("F&older:"), left);
+  auto* treeLabel = new QLabel(QStringLiteral("Fo&lder:"), left);
   treeLabel->setBuddy(tree_);
   leftLayout->addWidget(driveLabel);
   leftLayout->addWidget(drives_);
@@ -155,7 +168,9 @@ frmOpen::frmOpen(frmVELM& window, const QString& startFolder) : QDialog(&window)
   splitter->setChildrenCollapsible(false);
 
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(passNote_);
   buttons->addStretch(1);
+  buttons->addWidget(addFolder_);
   buttons->addWidget(add_);
   buttons->addWidget(cancel_);
 
@@ -168,6 +183,7 @@ frmOpen::frmOpen(frmVELM& window, const QString& startFolder) : QDialog(&window)
   fillDrives();
   // Form_Load: the rows show the starting folder.
   setFolder(startFolder.isEmpty() ? QDir::currentPath() : startFolder);
+  if (folder_.isEmpty()) setFolder(QDir::currentPath());
   if (folder_.isEmpty()) setFolder(QDir::rootPath());
 }
 
@@ -357,6 +373,18 @@ void frmOpen::addSelected() {
   }
   // Refuses listed paths with one message, adds the rest in row order, clears the totals.
   window_.offerFiles(paths);
+}
+
+void frmOpen::addFolder() {
+  if (window_.session().analysing()) return;
+  hide();
+  window_.offerFiles({QFile::encodeName(folder_).toStdString()});
+}
+
+void frmOpen::showPassRunning(bool running) {
+  add_->setEnabled(!running);
+  addFolder_->setEnabled(!running);
+  passNote_->setVisible(running);
 }
 
 void frmOpen::cancel() { hide(); }

@@ -47,6 +47,10 @@ class frmOpen : public QDialog {
   void chooseDrive(const QString& root);
   // Command1_Click: hides the dialog and adds the selected rows' files.
   void addSelected();
+  // Hides the dialog and adds the files of the current folder and its subfolders.
+  void addFolder();
+  // While a pass runs nothing can be added: the buttons say so.
+  void showPassRunning(bool running);
   // Command2_Click.
   void cancel();
 
@@ -71,6 +75,8 @@ class frmOpen : public QDialog {
   QLabel* folderLabel_ = nullptr;
   QPushButton* add_ = nullptr;
   QPushButton* cancel_ = nullptr;
+  QPushButton* addFolder_ = nullptr;
+  QLabel* passNote_ = nullptr;
   QString folder_;
   QString drive_;
   QHash<QString, QString> lastFolderOnDrive_;

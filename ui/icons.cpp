@@ -1,29 +1,69 @@
 #include "ui/icons.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
+#include <functional>
 
 namespace vellmark::ui {
 
 namespace {
 
+// Pictures are drawn on a 16 by 16 canvas.
 constexpr int kSize = 16;
+using Drawing = std::function<void(QPainter&)>;
 
-QPixmap Blank() {
-  QPixmap pixmap(kSize, kSize);
-  pixmap.fill(Qt::transparent);
-  return pixmap;
-}
+// An icon drawn at whatever size and pixel ratio it is shown at, so it stays sharp on
+// a screen scaled by 2; greyed out for a disabled command.
+class PaintedIcon : public QIconEngine {
+ public:
+  explicit PaintedIcon(Drawing draw) : draw_(std::move(draw)) {}
+
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    QPixmap picture = pixmap(rect.size() * ratio, mode, state);
+    picture.setDevicePixelRatio(ratio);
+    painter->drawPixmap(rect, picture);
+  }
+
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+    // A list shows the same few icons on every row: each size is drawn once.
+    const quint64 key = (quint64(size.width()) << 32) | (quint64(size.height()) << 4) | quint64(mode);
+    if (auto it = drawn_.constFind(key); it != drawn_.constEnd()) return *it;
+    QPixmap picture(size);
+    picture.fill(Qt::transparent);
+    {
+      QPainter p(&picture);
+      p.setRenderHint(QPainter::Antialiasing);
+      p.setRenderHint(QPainter::TextAntialiasing);
+      p.scale(size.width() / double(kSize), size.height() / double(kSize));
+      draw_(p);
+    }
+    if (mode == QIcon::Disabled && qobject_cast<QApplication*>(QCoreApplication::instance())) {
+      QStyleOption option;
+      picture = QApplication::style()->generatedIconPixmap(mode, picture, &option);
+    }
+    drawn_.insert(key, picture);
+    return picture;
+  }
+
+  QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+  QIconEngine* clone() const override { return new PaintedIcon(draw_); }
+
+ private:
+  Drawing draw_;
+  QHash<quint64, QPixmap> drawn_;
+};
 
 // A coloured tile with the family's short mark in white, as large as 16 pixels allow:
 // the colour tells the families apart at a glance, the mark when looked at.
-QPixmap FamilyTile(const QColor& colour, const QString& mark) {
-  QPixmap pixmap = Blank();
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
+void DrawFamilyTile(QPainter& p, const QColor& colour, const QString& mark) {
   QLinearGradient fill(0, 0, 0, kSize);
   fill.setColorAt(0, colour.lighter(118));
   fill.setColorAt(1, colour.darker(112));
@@ -38,7 +78,6 @@ QPixmap FamilyTile(const QColor& colour, const QString& mark) {
   p.setFont(font);
   p.setPen(Qt::white);
   p.drawText(QRect(0, 0, kSize, kSize), Qt::AlignCenter, mark);
-  return pixmap;
 }
 
 // A sheet of paper, the base of several toolbar pictures.
@@ -60,10 +99,7 @@ void DrawBadge(QPainter& p, const QColor& colour, bool plus) {
   if (plus) p.drawLine(QPointF(11.5, 9.5), QPointF(11.5, 13.5));
 }
 
-QPixmap DrawToolbarPicture(ToolbarPicture picture) {
-  QPixmap pixmap = Blank();
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
+void DrawToolbarPicture(QPainter& p, ToolbarPicture picture) {
   switch (picture) {
     case ToolbarPicture::Add:
       DrawSheet(p);
@@ -163,7 +199,6 @@ QPixmap DrawToolbarPicture(ToolbarPicture picture) {
       break;
     }
   }
-  return pixmap;
 }
 
 }  // namespace
@@ -191,12 +226,15 @@ QIcon FamilyIcon(int index) {
       {QColor(20, 100, 50), "42"},   // CDOT42
       {QColor(130, 130, 130), "?"},  // Unknown
   };
-  QIcon icon(FamilyTile(kLooks[index].colour, QString::fromLatin1(kLooks[index].mark)));
+  const Look look = kLooks[index];
+  QIcon icon(new PaintedIcon([look](QPainter& p) { DrawFamilyTile(p, look.colour, QString::fromLatin1(look.mark)); }));
   cache->insert(index, icon);
   return icon;
 }
 
-QIcon ToolbarIcon(ToolbarPicture picture) { return QIcon(DrawToolbarPicture(picture)); }
+QIcon ToolbarIcon(ToolbarPicture picture) {
+  return QIcon(new PaintedIcon([picture](QPainter& p) { DrawToolbarPicture(p, picture); }));
+}
 
 QPixmap ApplicationPicture(int size) {
   // A sheet of call records under a magnifying glass, one record marked red as a

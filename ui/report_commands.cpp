@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <optional>
 
+#include "core/clock.h"
 #include "core/texts.h"
 #include "reports/spreadsheet_export.h"
 #include "reports/text_report.h"
@@ -58,15 +59,16 @@ void SaveReport(frmVELM& window) {
     auto status = session.files().status(name);
     const bool taken = status && status->taken() && !status->directory;
     if (taken && !AllowOverwrite(window)) continue;  // No: the dialog again
+    // The title's date is the wall clock's, whatever year the readers are set to take.
     auto saved = SaveAsking(window, taken, [&](SaveMode mode) {
-      return WriteReportFile(session.files(), name, session.list(), session.clock().now(), mode);
+      return WriteReportFile(session.files(), name, session.list(), Clock().now(), mode);
     });
     if (!saved) continue;
     if (!*saved) {
       ShowError(window, "Could not save " + name + ": " + saved->error().reason);
       return;
     }
-    window.setPanelText(5, "File " + FromStd(name) + " Saved");
+    window.reportSaved(name);
     return;
   }
 }
@@ -78,24 +80,34 @@ void OpenReport(frmVELM& window) {
                                                  QFile::decodeName(window.lastReportName().c_str()));
   std::string name = QFile::encodeName(chosen).toStdString();
   if (!name.empty()) {
-    window.lastReportName() = name;
-    // Read and check the whole file before the list is touched: a wrong click must
-    // not cost the user the list.
-    auto loaded = LoadReportFile(session.files(), name);
-    if (!loaded) {
-      ShowError(window, "Could not open " + name + ": " + loaded.error().reason);
-      return;
-    }
-    if (!loaded->has_value()) {
-      ShowError(window, name + std::string(kNotAReport));
-      return;
-    }
-    session.LoadEntries(std::move(**loaded));
-  } else if (!session.list().empty()) {
-    session.setResultsShown(true);
+    OpenReportFile(window, name);
+    return;
   }
+  if (!session.list().empty()) session.setResultsShown(true);
   window.resetTotals();
   window.showResultsFlag();
+}
+
+bool OpenReportFile(frmVELM& window, const std::string& name) {
+  AnalysisSession& session = window.session();
+  if (session.analysing()) return false;
+  window.lastReportName() = name;
+  // Read and check the whole file before the list is touched: a wrong click must
+  // not cost the user the list.
+  auto loaded = LoadReportFile(session.files(), name);
+  if (!loaded) {
+    ShowError(window, "Could not open " + name + ": " + loaded.error().reason);
+    return false;
+  }
+  if (!loaded->has_value()) {
+    ShowError(window, name + std::string(kNotAReport));
+    return false;
+  }
+  session.LoadEntries(std::move(**loaded));
+  window.resetTotals();
+  window.showResultsFlag();
+  window.reportOpened(name);
+  return true;
 }
 
 std::string ExportToSpreadsheet(frmVELM& window) {
@@ -108,12 +120,13 @@ std::string ExportToSpreadsheet(frmVELM& window) {
   for (;;) {
     std::string name = SaveName(window, kSpreadsheetFilter);
     if (name.empty()) return "";
-    // The save dialog itself asked about a file that was there.
     auto status = session.files().status(name);
-    auto written = SaveAsking(window, status && status->exists, [&](SaveMode mode) {
+    const bool taken = status && status->taken() && !status->directory;
+    if (taken && !AllowOverwrite(window)) continue;  // No: the dialog again
+    auto written = SaveAsking(window, taken, [&](SaveMode mode) {
       return WriteSpreadsheet(session.files(), name, session.list(), window.totals(), mode);
     });
-    if (!written) continue;  // No: the dialog again
+    if (!written) continue;
     if (!*written) {
       ShowError(window, name + ": " + written->error().reason);
       return "";

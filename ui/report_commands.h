@@ -19,10 +19,12 @@ void SaveReport(frmVELM& window);
 // Asks for a report and replaces the list with its rows; a file that is not a report
 // is refused with a message and the list kept.
 void OpenReport(frmVELM& window);
+// The same for a report already named (a recent report); false when it was refused.
+bool OpenReportFile(frmVELM& window, const std::string& name);
 // Asks for a name and writes the workbook; returns the path written, "" when nothing
 // was (an empty list, cancelled, failed; failures are shown). Both saves replace a
-// file only after the overwrite question (the save dialog's own, for the workbook);
-// one that appears at the name after it is asked about again.
+// file only after the overwrite question; one that appears at the name after it is
+// asked about again.
 std::string ExportToSpreadsheet(frmVELM& window);
 
 }  // namespace vellmark::ui

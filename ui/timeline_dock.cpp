@@ -1,5 +1,6 @@
 #include "ui/timeline_dock.h"
 
+#include <QAbstractProxyModel>
 #include <QItemSelectionModel>
 #include <QSplitter>
 #include <QTableView>
@@ -13,9 +14,26 @@
 
 namespace vellmark::ui {
 
+namespace {
+
+// The list view may show the rows sorted or filtered, through a proxy: its rows are
+// not the list's.
+QModelIndex ViewIndex(const QTableView* view, const AnalyserListModel* model, std::size_t row) {
+  const QModelIndex index = model->index(static_cast<int>(row), 0);
+  auto* proxy = qobject_cast<const QAbstractProxyModel*>(view->model());
+  return proxy ? proxy->mapFromSource(index) : index;
+}
+
+std::size_t ListRow(const QTableView* view, const QModelIndex& index) {
+  auto* proxy = qobject_cast<const QAbstractProxyModel*>(view->model());
+  return static_cast<std::size_t>((proxy ? proxy->mapToSource(index) : index).row());
+}
+
+}  // namespace
+
 TimelineDock::TimelineDock(const AnalyserList& list, AnalyserListModel* model, QTableView* listView,
                            DialogSeam& dialogs, QWidget* parent)
-    : QDockWidget(tr("Timeline"), parent), list_(list), listView_(listView), dialogs_(dialogs) {
+    : QDockWidget(tr("Timeline"), parent), list_(list), listModel_(model), listView_(listView), dialogs_(dialogs) {
   setObjectName("dockTimeline");
   settings_ = TimelineSettings::Load();
   model_ = new TimelineModel(list, model, this);
@@ -44,7 +62,8 @@ void TimelineDock::setSettings(const TimelineSettings& settings) {
 }
 
 void TimelineDock::selectRow(std::size_t row) {
-  const QModelIndex index = listView_->model()->index(static_cast<int>(row), 0);
+  const QModelIndex index = ViewIndex(listView_, listModel_, row);
+  if (!index.isValid()) return;  // filtered out of the view
   listView_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   listView_->scrollTo(index);
 }
@@ -52,14 +71,14 @@ void TimelineDock::selectRow(std::size_t row) {
 void TimelineDock::listSelectionChanged() {
   std::set<std::size_t> rows;
   for (const QModelIndex& index : listView_->selectionModel()->selectedRows())
-    rows.insert(static_cast<std::size_t>(index.row()));
+    rows.insert(ListRow(listView_, index));
   model_->setSelectedRows(rows);
   showHistogram();
 }
 
 void TimelineDock::showHistogram() {
   const QModelIndexList rows = listView_->selectionModel()->selectedRows();
-  const auto row = rows.isEmpty() ? list_.size() : static_cast<std::size_t>(rows.front().row());
+  const auto row = rows.isEmpty() ? list_.size() : ListRow(listView_, rows.front());
   histogram_->setCounts(row < list_.size() ? list_.at(row).callsPerHour : std::nullopt);
 }
 

@@ -43,6 +43,7 @@ class TimelineDock : public QDockWidget {
   void selectRow(std::size_t row);
 
   const AnalyserList& list_;
+  const AnalyserListModel* listModel_;
   QTableView* listView_;
   DialogSeam& dialogs_;
   TimelineSettings settings_;

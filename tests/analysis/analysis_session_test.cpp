@@ -150,6 +150,8 @@ TEST_F(Session, APassReadsWaitingEntriesAndCountsTheTotals) {
   summary = analyse(true);
   EXPECT_EQ(readers.calls, 3);
   EXPECT_EQ(ClosingMessage(summary), "Duplicates Identified. Data File Analysis Over");
+  summary.stopped = true;  // a stopped pass never reads as complete
+  EXPECT_EQ(ClosingMessage(summary), "Duplicates Identified. Data File Analysis Stopped");
 
   session.ClearEntries();
   session.list().append(Entry("/no/such", "Unknown"));

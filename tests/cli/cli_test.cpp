@@ -182,7 +182,7 @@ TEST_F(CliFailures, AnalyseEndsWithOneForEveryFailureItReports) {
   g_interrupts = 0;
   EXPECT_EQ(stopped.status, kExitFailures);
   EXPECT_TRUE(Has(stopped.err, "stopped: the analysis was interrupted\n")) << stopped.err;
-  EXPECT_TRUE(Has(stopped.out, "Total Records: 1000\n")) << stopped.out;
+  EXPECT_TRUE(Has(stopped.out, "Total Records: 1000\nData File Analysis Stopped\n")) << stopped.out;
 
   // Reports and workbooks: taken as named, replaced only with --force, never half written.
   const std::string report = dir.write("old.vmr.vmr", "old report");

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <numeric>
 
+#include "core/analyser_list.h"
 #include "core/block_reader.h"
 #include "core/read_failure.h"
 #include "core/texts.h"
@@ -139,6 +140,29 @@ TEST(Texts, SizesRoundHalfToEvenAndNumbersReadLeadingDigits) {
   for (auto [text, value] : numbers) EXPECT_EQ(LeadingNumber(text), value) << text;
   EXPECT_EQ(ShowTotals({16, 104857, 1386}).size, "0.1 MB");
   EXPECT_EQ(ShowTotals({0, 0, 0}).records, "");
+}
+
+// Rows removed in a few runs or scattered over the list; numbers and the path index
+// follow, and numbers read from a report are replaced at the next renumbering.
+TEST(AnalyserList, RemovalKeepsOrderNumbersAndPaths) {
+  for (std::size_t step : {20u, 3u}) {  // one run of rows; a run every third row
+    AnalyserList list;
+    for (int i = 0; i < 40; ++i) list.append({.path = std::to_string(i), .number = i == 5 ? "99" : ""});
+    list.renumber();
+    for (std::size_t row = 10; row < 30; row += step) list.setSelected(row, true);
+    const std::size_t removed = list.removeSelected();
+    list.renumber();
+    ASSERT_EQ(list.size(), 40 - removed);
+    for (std::size_t row = 0, kept = 0; row < 40; ++row) {
+      if (row >= 10 && row < 30 && (row - 10) % step == 0) {
+        EXPECT_FALSE(list.contains(std::to_string(row)));
+        continue;
+      }
+      EXPECT_TRUE(list.contains(std::to_string(row)));
+      EXPECT_EQ(list.at(kept).path + " " + list.at(kept).number, std::to_string(row) + " " + std::to_string(kept + 1));
+      ++kept;
+    }
+  }
 }
 
 TEST(Utf8, StrayBytesAreCharactersOfTheirOwn) {

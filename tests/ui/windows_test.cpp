@@ -18,7 +18,10 @@
 #include "ui/analyser_list_model.h"
 #include "ui/frmAbout.h"
 #include "ui/frmOpen.h"
+#include "ui/details_view.h"
+#include "ui/hour_histogram.h"
 #include "ui/frmVELM.h"
+#include "ui/icons.h"
 
 using namespace vellmark;
 using namespace vellmark::testdata;
@@ -26,7 +29,7 @@ using namespace vellmark::testdata;
 namespace {
 
 const char* const kFakeFailure = "record 3 at offset 96: length 0";
-const QUrl kUpdatePage("https://vellmark.example.org/updates/velm.html");
+const QString kNoUpdates = "No update address is configured for this build of Vellmark.";
 
 bool OnWindowThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
 Bytes First(std::vector<SampleFile> (*family)()) { return family().front().bytes; }
@@ -154,40 +157,45 @@ class WindowsTest : public QObject {
   }
 
   // The reader runs off the window's thread and its progress reaches the bar on it; the
-  // window handles events, but every command except Stop, User Manual and Check for
-  // Updates does nothing, nor do drops and Add Files. Stop while idle does nothing.
-  void commandsDuringAPassDoNothing() {
+  // window handles events, but the commands that cannot act are disabled (Stop only
+  // then), the Add Files dialog says why it cannot add, drops are refused, Exit asks.
+  void commandsDuringAPass() {
     const QString first = add("a.dat", First(OcbSamples));
     add("velm.pdf", Text("%PDF-1.4\n"));
     drop({first, add("b.dat", First(CdotSamples))});
-    list()->selectRow(1);
     ui::frmOpen* dialog = showAddFiles();
-    rows()->selectAll();
-    dialog->hide();
     auto* bar = window_->findChild<QProgressBar*>("ProgressBar1");
     std::atomic<int> offThread{0};
     connect(bar, &QProgressBar::valueChanged, bar, [&] { offThread += !OnWindowThread(); }, Qt::DirectConnection);
-    trigger("tbStop");   // idle: nothing, so the pass reads both files
+    auto enabled = [&] {
+      QStringList names;
+      for (QAction* a : window_->findChildren<QAction*>())
+        if (a->isEnabled() && QRegularExpression("^(men|tb)").match(a->objectName()).hasMatch()) names << a->objectName();
+      names.sort();
+      return names;
+    };
+    const QStringList duringPass{"menCopy", "menDetails", "menExit", "menFind", "menFolder", "menManual", "menStop",
+                                 "menTimeline", "menUpdates", "tbStop"};
+    QVERIFY(!enabled().contains("tbStop") && enabled().size() > 20);
 
     analyseWith([&] {
       QCOMPARE(window_->panelText(5), "Analysing " + first);
       QVERIFY(QTest::qWaitFor([&] { return bar->value() > 5; }));
-      QList<QAction*> commands = window_->findChild<QToolBar*>()->actions();
-      for (QAction* menu : window_->menuBar()->actions()) commands += menu->menu()->actions();
-      for (QAction* command : commands)
-        if (!command->objectName().endsWith("Stop")) command->trigger();
+      QCOMPARE(enabled(), duringPass);
       drop({add("late.dat", First(CdotSamples))});
-      QVERIFY(!dialog->isVisible());
-      dialog->show();
-      QTest::mouseClick(dialog->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-      QVERIFY(dialog->isVisible());
+      QVERIFY(dialog->isVisible() && dialog->findChild<QLabel*>("lblPassRunning")->isVisible());
+      QVERIFY(!dialog->findChild<QPushButton*>("Command1")->isEnabled());
+      trigger("menExit");   // asked, No: the pass goes on
+      trigger("menManual");
       QCOMPARE(shownRows(), 2);
-      QVERIFY(window_->isVisible() && !window_->aboutBox());
+      QVERIFY(window_->isVisible());
       QCOMPARE(gate_->started.load(), 1);
-      QVERIFY(window_->dialogs().fileDialogs.isEmpty() && texts().isEmpty());
-      QCOMPARE(window_->dialogs().openedDocuments, (QList<QUrl>{QUrl::fromLocalFile(path("velm.pdf")), kUpdatePage}));
+      QCOMPARE(texts(), QStringList{ui::kExitDuringPass});
+      QCOMPARE(window_->dialogs().openedDocuments, QList<QUrl>{QUrl::fromLocalFile(path("velm.pdf"))});
     });
-    QCOMPARE(texts(), QStringList{"Data File Analysis Over"});
+    QCOMPARE(texts().last(), QString("Data File Analysis Over"));
+    QVERIFY(!enabled().contains("tbStop") && enabled().contains("tbAnalyse"));
+    QVERIFY(dialog->findChild<QPushButton*>("Command1")->isEnabled());
     QCOMPARE(cell(1, 5), QString("64"));
     QCOMPARE(offThread.load(), 0);
   }
@@ -197,14 +205,16 @@ class WindowsTest : public QObject {
     QTest::addColumn<QString>("family");   // of the first of two files
     QTest::addColumn<bool>("answerYes");
     QTest::addColumn<int>("filesRead");
-    QTest::newRow("polling reader, Yes") << "EWSD" << true << 0;
-    QTest::newRow("polling reader, No") << "EWSD" << false << 2;
-    QTest::newRow("non-polling reader") << "OCB" << true << 1;
+    QTest::addColumn<QString>("closing");
+    QTest::newRow("polling reader, Yes") << "EWSD" << true << 0 << "Data File Analysis Stopped";
+    QTest::newRow("polling reader, No") << "EWSD" << false << 2 << "Data File Analysis Over";
+    QTest::newRow("non-polling reader") << "OCB" << true << 1 << "Data File Analysis Stopped";
   }
   void stop() {
     QFETCH(QString, family);
     QFETCH(bool, answerYes);
     QFETCH(int, filesRead);
+    QFETCH(QString, closing);
     const bool polls = family == "EWSD";
     drop({add("a.dat", First(polls ? EwsdSamples : OcbSamples)), add("b.dat", First(CdotSamples))});
     window_->dialogs().setNextAnswer(answerYes ? QMessageBox::Yes : QMessageBox::No);
@@ -215,6 +225,7 @@ class WindowsTest : public QObject {
       if (filesRead > 0) QVERIFY(QTest::qWaitFor([&] { return gate_->steps > steps + 3; }));   // it reads on
     });
     QCOMPARE(texts().size(), polls ? 2 : 1);
+    QCOMPARE(texts().last(), closing);
     if (polls) QCOMPARE(texts()[0], QString("Do you want to Stop the Analyser"));
     QCOMPARE(cell(0, 3) != "To be  Analysed", filesRead >= 1);
     QCOMPARE(cell(1, 3) != "To be  Analysed", filesRead == 2);
@@ -223,11 +234,14 @@ class WindowsTest : public QObject {
   // Listed paths are refused with one message, the rest added in order; the totals go.
   void offeredFiles_data() {
     QTest::addColumn<bool>("throughDialog");
-    QTest::newRow("dropped") << false;
-    QTest::newRow("Add Files dialog") << true;
+    QTest::addColumn<bool>("folder");   // the folder dropped, for its files in name order
+    QTest::newRow("dropped") << false << false;
+    QTest::newRow("Add Files dialog") << true << false;
+    QTest::newRow("dropped folder") << false << true;
   }
   void offeredFiles() {
     QFETCH(bool, throughDialog);
+    QFETCH(bool, folder);
     QDir(folder_).mkdir("day");
     const QString b = add("day/b.dat", First(CdotSamples)), d = add("day/d.dat", First(CdotSamples));
     QStringList offered{add("day/B.DAT", First(OcbSamples)), b, add("day/a.ama", First(EwsdSamples)),
@@ -245,6 +259,9 @@ class WindowsTest : public QObject {
       QCOMPARE(showAddFiles()->folder(), path("day"));
       QTest::mouseClick(window_->addFilesDialog()->findChild<QPushButton*>("Command1"), Qt::LeftButton);
       QVERIFY(!window_->addFilesDialog()->isVisible());
+    } else if (folder) {
+      std::sort(offered.begin(), offered.end(), [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
+      drop({path("day")});
     } else {
       drop(offered);
     }
@@ -276,14 +293,17 @@ class WindowsTest : public QObject {
       QCOMPARE(data(2, column, Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
       QCOMPARE(data(2, column, Qt::FontRole).value<QFont>().bold(), column == 0);
       QVERIFY(!data(0, column, Qt::ForegroundRole).isValid() && !data(0, column, Qt::FontRole).value<QFont>().bold());
-      QCOMPARE(data(1, column, Qt::ToolTipRole).toString(), QString(kFakeFailure));
-      QVERIFY(data(2, column, Qt::ToolTipRole).toString().startsWith("Duplicate of No. 1\nSame content as No. 1\n"));
+      QCOMPARE(data(1, column, Qt::ToolTipRole).toString(), path("x.dat") + "\n" + kFakeFailure);
+      QVERIFY(data(2, column, Qt::ToolTipRole).toString().startsWith(path("copy/KOL114,226.DAT") +
+                                                                     "\nDuplicate of No. 1\nSame content as No. 1\n"));
     }
     auto picture = [&](int row) { return data(row, 0, Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage(); };
     QVERIFY(!picture(0).isNull() && !picture(1).isNull() && picture(0) != picture(1));
-    list()->selectRow(1);
+    QCOMPARE(window_->panelText(2) + " " + window_->panelText(4), QString("3 128"));
+    list()->selectRow(0);
     trigger("tbRemove");
     QCOMPARE(cell(1, 0) + cell(1, 1), path("copy/KOL114,226.DAT") + "2");
+    QCOMPARE(window_->panelText(2) + " " + window_->panelText(4), QString("2 64"));   // worked out again
   }
 
   void saveReport_data() {
@@ -445,18 +465,24 @@ class WindowsTest : public QObject {
     QTest::mouseClick(box->findChild<QPushButton*>("cmdSysInfo"), Qt::LeftButton);
     QCOMPARE(window_->dialogs().startedPrograms, QStringList{tool});
     QCOMPARE(texts().size(), 1);
+    QCOMPARE(text("lblU"), kNoUpdates);
     QTest::mouseClick(box->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
     QTRY_VERIFY(!box);
     trigger("menUpdates");
-    QCOMPARE(window_->dialogs().openedDocuments, QList<QUrl>{kUpdatePage});
+    QCOMPARE(texts().last(), kNoUpdates);
+    QVERIFY(window_->dialogs().openedDocuments.isEmpty());
+    QCOMPARE(ui::ToolbarIcon(ui::ToolbarPicture::Add).pixmap(QSize(16, 16), 2.0).size(), QSize(32, 32));
   }
 
-  // User Manual: velm.pdf from the current folder, else velm.doc, else a message.
+  // User Manual: velm.pdf from the program's folder or the current one, else velm.doc,
+  // else a message.
   void userManual_data() {
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<bool>("firstOpens");   // whether the desktop opens the first one tried
     QTest::addColumn<QStringList>("opened");
     const QStringList both{"velm.pdf", "velm.doc"}, doc{"velm.doc"};
+    QTest::newRow("beside the program, started elsewhere") << QStringList{"program/velm.pdf"} << true
+                                                           << QStringList{"program/velm.pdf"};
     QTest::newRow("both") << both << true << QStringList{"velm.pdf"};
     QTest::newRow("no program for the PDF") << both << false << both;
     QTest::newRow("DOC only") << doc << true << doc;
@@ -467,6 +493,8 @@ class WindowsTest : public QObject {
     QFETCH(QStringList, present);
     QFETCH(bool, firstOpens);
     QFETCH(QStringList, opened);
+    QDir(folder_).mkdir("program");
+    window_->setProgramFolder(path("program"));
     for (const QString& name : present) add(name, Text("manual"));
     window_->dialogs().setNextShellResult(firstOpens);
     trigger("menManual");
@@ -475,6 +503,154 @@ class WindowsTest : public QObject {
     QCOMPARE(window_->dialogs().openedDocuments, urls);
     const QStringList missing{"Help File velm.pdf or velm.doc not found in the application folder"};
     QCOMPARE(texts(), opened.isEmpty() ? missing : QStringList());
+  }
+
+  // Sorting keeps each entry's number and a click on "No" brings back the list's order;
+  // the filter narrows by text in any case and by family; Ctrl+C copies the rows shown,
+  // in their order, as tab-separated text under the headings.
+  void sortFilterCopy_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("descending");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("numbers");   // the No column as shown
+    QTest::newRow("start time") << 3 << false << "" << "" << "3 1 2";
+    QTest::newRow("size, descending") << 6 << true << "" << "" << "1 2 3";
+    QTest::newRow("records") << 5 << false << "" << "" << "3 2 1";
+    QTest::newRow("text in another case") << 0 << false << "EWSD.AMA" << "" << "2";
+    QTest::newRow("family") << 0 << false << "" << "OCB" << "1";
+    QTest::newRow("text and family") << 4 << true << "/data" << "AXE" << "3";
+    QTest::newRow("no row") << 0 << false << "no such text" << "" << "";
+  }
+  void sortFilterCopy() {
+    QFETCH(int, column);
+    QFETCH(bool, descending);
+    QFETCH(QString, text);
+    QFETCH(QString, family);
+    QFETCH(QString, numbers);
+    const AnalyserList entries = ThreeAnalysedEntries();
+    window_->session().LoadEntries(entries.entries());
+    list()->sortByColumn(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    QTest::keyClicks(window_->findChild<QLineEdit*>("txtFilter"), text);
+    auto* families = window_->findChild<QComboBox*>("cboFamily");
+    families->setCurrentIndex(families->findData(family));
+    auto shown = [&] {
+      QStringList column;
+      for (int row = 0; row < list()->model()->rowCount(); ++row) column << list()->model()->index(row, 1).data().toString();
+      return column.join(' ');
+    };
+    QCOMPARE(shown(), numbers);
+    list()->selectAll();
+    list()->setFocus();
+    QTest::keySequence(list(), QKeySequence::Copy);
+    QStringList lines{"Binary File\tNo\tSwitch\tStart Time\tEnd Time\tRecords\tSize"};
+    for (const QString& number : numbers.split(' ', Qt::SkipEmptyParts)) {
+      QStringList cells;
+      for (int c = 0; c < 7; ++c) cells << QString::fromStdString(entries.at(number.toUInt() - 1).column(c));
+      lines << cells.join('\t');
+    }
+    QCOMPARE(QGuiApplication::clipboard()->text(), lines.join('\n') + '\n');
+    QHeaderView* header = list()->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(1) + 4, 4));
+    QStringList inOrder = numbers.split(' ', Qt::SkipEmptyParts);
+    inOrder.sort();
+    QCOMPARE(shown(), inOrder.join(' '));
+  }
+
+  // Enter on a row shows its details, every field the list keeps; they follow the row.
+  void detailsView() {
+    AnalyserEntry repeat = MakeEntry({"2", "/cdr/b.dat", "CDOT", "2026-02-14   00:00:00", "2026-02-14   23:59:59", "64", ""});
+    repeat.sizeBytes = 3082;
+    repeat.packedBytes = 700;
+    repeat.duplicateOf = repeat.sameContentAs = 1;
+    repeat.digests = Digests{std::string(32, 'a'), std::string(64, 'b')};
+    repeat.warnings = {{WarningKind::TrailingBytes, "10 bytes after the last record", 3072}};
+    repeat.verifiedRecords = 63;
+    repeat.callsPerHour = CallsPerHour{{"2026-02-14T08", 60}, {"2026-02-14T10", 3}};
+    AnalyserEntry first = repeat, failed = MakeEntry({"3", "/cdr/c.dat", "AXE", "Invalid  File", "Invalid  File", "0", "1 KB"});
+    first.number = "1";
+    first.path = "/cdr/a.dat";
+    failed.failure = ReadFailure{FailureKind::Corrupt, kFakeFailure, 96};
+    window_->session().LoadEntries({first, repeat, failed});
+    list()->setCurrentIndex(list()->model()->index(1, 0));
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_Return);
+    QVERIFY(window_->details()->isVisible());
+    auto fields = [&] {
+      QStringList lines;
+      const QTableWidget* table = window_->details()->table();
+      for (int r = 0; r < table->rowCount(); ++r) lines << table->item(r, 0)->text() + ": " + table->item(r, 1)->text();
+      return lines;
+    };
+    QCOMPARE(fields(), (QStringList{"No: 2", "Binary File: /cdr/b.dat", "Switch: CDOT",
+                                    "Start Time: 2026-02-14   00:00:00", "End Time: 2026-02-14   23:59:59",
+                                    "Records: 64", "Size: 3 KB", "Size in bytes: 3082", "Compressed bytes: 700",
+                                    "Warning: trailing_bytes: 10 bytes after the last record (at byte 3072)",
+                                    "Verified records: 63", "XXH3-128: " + QString(32, 'a'), "SHA-256: " + QString(64, 'b'),
+                                    "Duplicate of: No. 1  /cdr/a.dat", "Same content as: No. 1"}));
+    QCOMPARE(window_->details()->histogram()->hourSlots().size(), std::size_t{3});  // the empty hour too
+    QTest::keyClick(list(), Qt::Key_Down);
+    QVERIFY(fields().contains(QString("Failure: corrupt: %1 (at byte 96)").arg(kFakeFailure)));
+    QVERIFY(fields().contains("Size in bytes: not known (from a report)"));
+  }
+
+  // A list analysed and not saved since: Clear, Open Report and Exit ask first, No
+  // keeps the list and Yes goes on. Once it is saved nothing is asked.
+  void unsavedResults_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("answerYes");
+    QTest::addColumn<bool>("savedFirst");
+    for (const char* command : {"menClear", "menOpen", "menExit"}) {
+      QTest::addRow("%s, No", command) << command << false << false;
+      QTest::addRow("%s, Yes", command) << command << true << false;
+    }
+    QTest::newRow("saved, Exit") << "menExit" << false << true;
+  }
+  void unsavedResults() {
+    QFETCH(QString, command);
+    QFETCH(bool, answerYes);
+    QFETCH(bool, savedFirst);
+    drop({add("a.dat", First(CdotSamples))});
+    trigger("menAnalyse");
+    if (savedFirst) {
+      window_->dialogs().setNextFileName(path("day.vmr"));
+      trigger("menSave");
+      QVERIFY(window_->windowTitle().startsWith("day.vmr - Vellmark "));
+    }
+    window_->dialogs().messages.clear();
+    window_->dialogs().setNextAnswer(answerYes ? QMessageBox::Yes : QMessageBox::No);
+    trigger(command.toLatin1());
+    QCOMPARE(texts(), savedFirst ? QStringList() : QStringList{ui::kDiscardQuestion});
+    const bool wentOn = command == "menClear"  ? shownRows() == 0
+                        : command == "menOpen" ? !window_->dialogs().fileDialogs.filter("open").isEmpty()
+                                               : !window_->isVisible();
+    QCOMPARE(wentOn, answerYes || savedFirst);
+  }
+
+  // A second window finds what the first kept: its size, a column's width, the folder
+  // of the report dialogs, the recent report and the year for short dates.
+  void settingsRestoredInASecondWindow() {
+    QCoreApplication::setOrganizationName("vellmark-tests");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path("settings"));
+    struct Forget { ~Forget() { QCoreApplication::setOrganizationName(QString()); } } forget;
+    auto first = std::make_unique<ui::frmVELM>(*files_, FakeReaders(*gate_));
+    first->dialogs().setScripted(true);
+    first->show();
+    first->resize(900, 600);
+    first->findChild<QTableView*>("ListView1")->horizontalHeader()->resizeSection(0, 480);
+    first->setDateYear(2024);
+    first->session().LoadEntries(ThreeAnalysedEntries().entries());
+    QDir(folder_).mkdir("reports");
+    first->dialogs().setNextFileName(path("reports/day.vmr"));
+    first->findChild<QAction*>("menSave")->trigger();
+    QVERIFY(first->close());
+    first.reset();
+    ui::frmVELM second(*files_, FakeReaders(*gate_));
+    QCOMPARE(second.size(), QSize(900, 600));
+    QCOMPARE(second.findChild<QTableView*>("ListView1")->horizontalHeader()->sectionSize(0), 480);
+    QCOMPARE(second.dateYear(), 2024);
+    QCOMPARE(second.dialogs().folders.value("report"), path("reports"));
+    QCOMPARE(second.findChild<QMenu*>("menRecent")->actions().value(0)->toolTip(), path("reports/day.vmr"));
   }
 
   // The real exit, in a child process whose reader never ends by itself. Last, as under
@@ -500,6 +676,7 @@ static int CloseDuringPass(const QString& family) {
   Gate gate;
   ui::frmVELM window(RealFileSystem(), FakeReaders(gate));
   window.dialogs().setScripted(true);
+  window.dialogs().setNextAnswer(QMessageBox::Yes);   // stop the pass and exit
   window.session().AddFile(dir.write("a.dat", First(family == "OCB" ? OcbSamples : EwsdSamples)));
   window.show();
   QTimer::singleShot(0, &window, [&] {

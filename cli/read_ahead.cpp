@@ -92,10 +92,12 @@ ReaderOutcome ReadAhead::handOver(std::size_t row, const ReadCall& read, ReaderC
   if (found == byRow_.end()) return read(context);
   Job& job = *jobs_[found->second];
 
-  // Not begun by any thread: read it here, as one job would.
+  // Not begun by any thread: read it here. Its own prepared read, not the pass's: what
+  // a reader carries from file to file (the OCB layout) came down the chain of reads
+  // prepared ahead, some of which other threads ran.
   JobState pending = JobState::Pending;
   if (job.state.compare_exchange_strong(pending, JobState::Running)) {
-    ReaderOutcome outcome = read(context);
+    ReaderOutcome outcome = job.read(context);
     job.state = JobState::Done;
     return outcome;
   }

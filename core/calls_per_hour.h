@@ -11,6 +11,8 @@ namespace vellmark {
 struct HourCount {
   std::string hour;  // "YYYY-MM-DDTHH"
   std::uint64_t calls = 0;
+
+  bool operator==(const HourCount&) const = default;
 };
 
 // In hour order, only hours that hold calls.

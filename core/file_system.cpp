@@ -38,6 +38,7 @@ class PosixInputFile : public InputFile {
     return ReadFullyAt(fd_, offset, buffer, n);
   }
   std::uint64_t size() const override { return size_; }
+  bool concurrentReads() const override { return true; }
 
  private:
   int fd_;

@@ -1,8 +1,38 @@
 #include "readers/reader_contract.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace vellmark {
+
+namespace {
+
+std::atomic<unsigned> g_coresInUse{0};
+
+unsigned MachineCores() {
+  static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  return cores;
+}
+
+}  // namespace
+
+unsigned BorrowCores(unsigned wanted) {
+  unsigned used = g_coresInUse.load();
+  for (;;) {
+    const unsigned free = used < MachineCores() ? MachineCores() - used : 0;
+    const unsigned take = std::min(wanted, free);
+    if (take == 0) return 0;
+    if (g_coresInUse.compare_exchange_weak(used, used + take)) return take;
+  }
+}
+
+void ReturnCores(unsigned n) { g_coresInUse -= n; }
+
+// A read runs even when every core is taken: it holds its own regardless.
+ReaderContext::CoreHold::CoreHold() { ++g_coresInUse; }
+ReaderContext::CoreHold::~CoreHold() { --g_coresInUse; }
+
+ReaderContext::~ReaderContext() = default;
 
 Result<BlockReader*> ReaderContext::open(const std::string& path, std::uint8_t fill) {
   auto opened = OpenedFile::open(files_, path, fill);
@@ -17,6 +47,21 @@ Result<BlockReader*> ReaderContext::open(const std::string& path, std::uint8_t f
     reader.digestInto(digest_.get(), beside);
   }
   return &reader;
+}
+
+bool ReaderContext::digestPending() {
+  return digest_ && !opened_.empty() && digest_->frontier() < opened_.front()->reader().fileSize();
+}
+
+void ReaderContext::hashRest(const std::atomic<bool>& stop) {
+  if (!digestPending()) return;
+  BlockReader& reader = opened_.front()->reader();
+  reader.hashHere();
+  for (std::uint64_t offset = digest_->frontier(); offset < reader.fileSize() && !stop;) {
+    auto view = reader.view(offset, reader.blockSize());
+    if (!view) return;  // finishDigests meets the failure again and gives no digest
+    offset += view->size();
+  }
 }
 
 std::optional<Digests> ReaderContext::finishDigests() {

@@ -1,6 +1,7 @@
 #pragma once
 // What every switch-family reader is given and what it returns.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -25,7 +26,17 @@ struct ReadOptions {
   bool sha256 = false;  // and its SHA-256
   bool verify = false;  // walk every record for an exact count
   bool callsPerHour = true;  // in verify mode, also count the calls of each clock hour
+  // A large file is walked in pieces on up to this many cores at once (0: all the
+  // machine has), each piece at least pieceBytes long, when the cores are free.
+  unsigned cores = 0;
+  std::uint64_t pieceBytes = std::uint64_t{16} << 20;
 };
+
+// The cores of the machine the reads of this process may walk on. Each read holds
+// one while it runs; a read walked in pieces borrows free ones for its helpers:
+// BorrowCores gives at most `wanted` of them, maybe none.
+unsigned BorrowCores(unsigned wanted);
+void ReturnCores(unsigned n);
 
 // What a reader found: the first and last call as the list shows them, and the count.
 struct CallRange {
@@ -38,10 +49,14 @@ struct CallRange {
   std::optional<std::uint64_t> verifiedRecords = std::nullopt;  // in verify mode
   std::optional<CallsPerHour> callsPerHour = std::nullopt;      // in verify mode, from the records' times
   std::optional<Digests> digests = std::nullopt;                // of the whole file
+
+  bool operator==(const CallRange&) const = default;
 };
 
 // The user stopped the read at one of its stop points.
-struct Stopped {};
+struct Stopped {
+  bool operator==(const Stopped&) const = default;
+};
 
 // A reader's answer for one file. No exception leaves a reader.
 using ReaderOutcome = std::variant<CallRange, ReadFailure, Stopped>;
@@ -55,6 +70,9 @@ class ReaderContext {
   };
   ReaderContext(FileSystem& files, const Clock& clock, Hooks hooks, ReadOptions options = {})
       : files_(files), clock_(clock), hooks_(std::move(hooks)), options_(options) {}
+  ~ReaderContext();
+  ReaderContext(const ReaderContext&) = delete;
+  ReaderContext& operator=(const ReaderContext&) = delete;
 
   FileSystem& files() { return files_; }
   const ReadOptions& options() const { return options_; }
@@ -68,6 +86,11 @@ class ReaderContext {
   // After a read: reads what the reader left unread and gives the file's digests;
   // none when they were not asked for or a read fails.
   std::optional<Digests> finishDigests();
+  // True while the content digest still lacks bytes of the file.
+  bool digestPending();
+  // Reads on from where the digest stands to the end of the file, hashing on this
+  // thread, until `stop` turns true: the digest of a file whose pieces are walked apart.
+  void hashRest(const std::atomic<bool>& stop);
 
   // The progress bar, 0 to 100. Like the bar itself, it refuses values out of range.
   int progress() const { return progress_; }
@@ -95,6 +118,11 @@ class ReaderContext {
   int progress_ = 0;
   std::vector<std::unique_ptr<OpenedFile>> opened_;
   std::unique_ptr<ContentDigest> digest_;
+  // The core this read runs on, held while it lives.
+  struct CoreHold {
+    CoreHold();
+    ~CoreHold();
+  } core_;
 };
 
 // A reader: reads the file at `path`.

@@ -1,0 +1,122 @@
+#pragma once
+// One walk of a file's records, cut into pieces that are walked on several cores at
+// once and joined in file order. A family gives:
+//   - where a walk may start at or after a point of the file: the next block or record
+//     boundary where records have a fixed size, else a point it resynchronises at;
+//   - the walk itself, from a start to an end point, into a tally of its own that can
+//     take the tally of the piece after it (`join`).
+// The join checks that the walk of each piece stops exactly where the next piece
+// started. Where it does not (a resynchronisation point that was no record start), it
+// walks on itself from where the walk stood, so the result is always that of one walk
+// from the start: pieces change how fast a file is read, never what it gives.
+//
+// A file is walked whole, as one piece, when it is small, when its bytes cannot be read
+// from several threads (unpacked members), when no other core is free, and when a
+// digest is wanted and the walk is lighter than the hash (one walk with the hash beside
+// it is then faster). Otherwise the digest is hashed on a helper while the pieces are
+// walked, and only the calling thread shows progress and asks about Stop.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "core/block_reader.h"
+#include "readers/reader_contract.h"
+
+namespace vellmark {
+
+// Where a walk stands when it leaves a piece. Every tally holds one as `end`.
+struct WalkEnd {
+  std::uint64_t next = 0;  // the first record start at or past the piece's end, or where the records end
+  bool ended = false;      // the records end at `next`: nothing after it counts
+  bool stopped = false;    // the user stopped the read
+  std::optional<IoError> failure;  // a read failed
+};
+
+// A walk's progress points: the walk calls reached(position) at points it names
+// (whenever its position passes due(), or once per block or per so many records) and
+// stops when it gives false.
+class Pace {
+ public:
+  using Step = std::function<bool(std::uint64_t position, std::uint64_t& due)>;
+  explicit Pace(Step step, std::uint64_t due = 0) : step_(std::move(step)), due_(due) {}
+  std::uint64_t due() const { return due_; }
+  bool reached(std::uint64_t position) { return step_(position, due_); }
+
+ private:
+  Step step_;
+  std::uint64_t due_;
+};
+
+struct PieceRules {
+  // The first point from `boundary` on, before `limit`, where a walk may start; nothing
+  // when there is none. `cursor` reads through a small buffer of its own.
+  std::function<std::optional<std::uint64_t>(Cursor& cursor, std::uint64_t boundary, std::uint64_t limit)> startNear;
+  // The bar's value at a walk position, shown while pieces are walked.
+  std::function<std::uint64_t(std::uint64_t position)> progressAt;
+  bool polls = false;      // the reader lets the user stop it
+  bool lightWalk = false;  // the walk costs less than hashing the bytes
+};
+
+// How a file is cut and walked. Not for use on its own: see WalkInPieces.
+class PieceWalker {
+ public:
+  PieceWalker(ReaderContext& ctx, BlockReader& file, std::uint64_t from, const PieceRules& rules);
+  ~PieceWalker();
+  PieceWalker(const PieceWalker&) = delete;
+  PieceWalker& operator=(const PieceWalker&) = delete;
+
+  std::size_t pieces() const { return starts_.size(); }
+  std::uint64_t start(std::size_t i) const { return starts_[i]; }
+  std::uint64_t until(std::size_t i) const { return i + 1 < starts_.size() ? starts_[i + 1] : size_; }
+
+  // Walks every piece through `piece`, on this thread and the helpers, and the rest of
+  // the digest on a helper. False when the user stopped the read.
+  bool run(const std::function<void(std::size_t, Cursor&, Pace&)>& piece);
+  // For walks on this thread after run(): moves the bar on and asks about Stop.
+  Pace& pace() { return *pace_; }
+
+  struct Shared;
+
+ private:
+  ReaderContext& ctx_;
+  BlockReader& file_;
+  const PieceRules& rules_;
+  std::uint64_t from_, size_;
+  unsigned helpers_ = 0;
+  std::vector<std::uint64_t> starts_;
+  std::unique_ptr<Shared> shared_;
+  std::unique_ptr<Pace> pace_;
+};
+
+// Walks the records of `file` from `from` to its end: walk(cursor, start, until, pace)
+// returns the tally of the records that start in [start, until). Whole, with `pace`,
+// or in pieces joined in file order. A tally that stopped is returned as it is.
+template <typename Tally, typename Walk>
+Tally WalkInPieces(ReaderContext& ctx, BlockReader& file, std::uint64_t from, const PieceRules& rules, Pace& pace,
+                   Walk walk) {
+  PieceWalker walker(ctx, file, from, rules);
+  Cursor cursor(file);
+  if (walker.pieces() == 1) return walk(cursor, from, file.fileSize(), pace);
+  std::vector<Tally> tallies(walker.pieces());
+  if (!walker.run([&](std::size_t i, Cursor& own, Pace& paced) {
+        tallies[i] = walk(own, walker.start(i), walker.until(i), paced);
+      })) {
+    Tally stopped;
+    stopped.end.stopped = true;
+    return stopped;
+  }
+  Tally joined = std::move(tallies[0]);
+  for (std::size_t k = 1; k < tallies.size(); ++k) {
+    const WalkEnd& end = joined.end;
+    if (end.ended || end.stopped || end.failure) break;
+    // Not where the piece started: its walk is not this file's. Walked on from here.
+    if (end.next != walker.start(k)) joined.join(walk(cursor, end.next, walker.until(k), walker.pace()));
+    else joined.join(std::move(tallies[k]));
+  }
+  return joined;
+}
+
+}  // namespace vellmark

@@ -15,7 +15,9 @@ namespace {
 // A file is cut into at most this many pieces per core: enough for the cores to share
 // the work evenly when the digest keeps one of them busy for a while.
 constexpr std::uint64_t kPiecesPerCore = 4;
-// A walk on the calling thread looks at the other pieces' progress this often.
+// A walk on the calling thread looks at the other pieces' progress after this share of
+// the file, and after this many bytes at most.
+constexpr std::uint64_t kShowsPerFile = 400;
 constexpr std::uint64_t kShowEvery = std::uint64_t{256} << 10;
 // Where a piece's start is looked for: a buffer of this size.
 constexpr std::size_t kStartBuffer = std::size_t{64} << 10;
@@ -60,9 +62,10 @@ PieceWalker::PieceWalker(ReaderContext& ctx, BlockReader& file, std::uint64_t fr
     return;
   }
   shared_ = std::make_unique<Shared>(starts_.size());
+  showEvery_ = std::clamp<std::uint64_t>(length / kShowsPerFile, 1, kShowEvery);
   // After the pieces, walks on this thread move the bar by their own position.
   pace_ = std::make_unique<Pace>([this](std::uint64_t position, std::uint64_t& due) {
-    due = position + kShowEvery;
+    due = position + showEvery_;
     if (!shared_->stop) {
       const std::uint64_t bar = std::min<std::uint64_t>(rules_.progressAt(position), 100);
       if (bar > static_cast<std::uint64_t>(ctx_.progress())) {
@@ -95,14 +98,14 @@ bool PieceWalker::run(const std::function<void(std::size_t, Cursor&, Pace&)>& pi
           [&, i](std::uint64_t position, std::uint64_t& due) {
             const std::uint64_t walked = position > starts_[i] ? position - starts_[i] : 0;
             shared.walked[i] = walked;
-            due = position + kShowEvery;
-            if (onCaller && walked >= shownAt + kShowEvery) {
+            due = position + showEvery_;
+            if (onCaller && walked >= shownAt + showEvery_) {
               shownAt = walked;
               show();
             }
             return !shared.stop;
           },
-          starts_[i] + kShowEvery);
+          starts_[i] + showEvery_);
       Cursor cursor(own);
       piece(i, cursor, pace);
       shared.walked[i] = until(i) - starts_[i];

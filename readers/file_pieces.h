@@ -86,6 +86,7 @@ class PieceWalker {
   const PieceRules& rules_;
   std::uint64_t from_, size_;
   unsigned helpers_ = 0;
+  std::uint64_t showEvery_ = 0;  // bytes a walk on this thread goes between looks at the bar
   std::vector<std::uint64_t> starts_;
   std::unique_ptr<Shared> shared_;
   std::unique_ptr<Pace> pace_;

@@ -90,7 +90,7 @@ struct AxeTally {
 };
 
 // The record length in the three characters at p, of which `have` lie in the block.
-unsigned LengthAt(const std::uint8_t* p, std::size_t have) {
+inline unsigned LengthAt(const std::uint8_t* p, std::size_t have) {
   if (have >= kLengthWidth) {
     const unsigned d0 = p[0] - '0', d1 = p[1] - '0', d2 = p[2] - '0';
     if (d0 < 10 && d1 < 10 && d2 < 10) return d0 * 100 + d1 * 10 + d2;
@@ -122,10 +122,12 @@ AxeTally WalkAxeBlocks(Cursor& cursor, std::uint64_t from, std::uint64_t until, 
     // The block's last byte is its 0 mark, never the start of a record.
     const std::size_t limit = std::min(kBlockSize - 1, length);
     std::size_t at = 0;
+    std::uint64_t records = t.records;  // in a register through the block
     while (at < limit) {
       const unsigned recordLength = LengthAt(p + at, length - at);
       if (recordLength < kLengthWidth) break;  // padding, or a length that would not move on
-      if (t.records == 0 || lastBlock || countHours) {
+      if (records == 0 || lastBlock || countHours) [[unlikely]] {
+        t.records = records;
         ByteView record(p + at, std::min<std::size_t>(recordLength, length - at));
         if (t.records == 0) {
           if (!layout) k = AxeLayoutShift(record);
@@ -139,9 +141,10 @@ AxeTally WalkAxeBlocks(Cursor& cursor, std::uint64_t from, std::uint64_t until, 
         }
         if (countHours) t.hours.add(AxeHourKey(record, k));
       }
-      ++t.records;
+      ++records;
       at += recordLength;
     }
+    t.records = records;
     if (!pace.reached(offset + kBlockSize)) {
       t.end.stopped = true;
       return t;

@@ -60,15 +60,12 @@ struct EssKey {
   }
 };
 
-// What a walk of records found: the smallest and largest (date, time) of the dated
-// records, each from its first record, their count and their hours.
-struct EssTally {
-  WalkEnd end;
+// The smallest and largest (date, time) of the dated records, each from its first
+// record.
+struct EssRange {
   bool any = false;
   EssKey earliest, latest;
   std::uint64_t earliestAt = 0, latestAt = 0;
-  std::uint64_t dated = 0;
-  HourCounter hours;  // keyed by the characters YYMMDDhh
 
   void take(const EssKey& key, std::uint64_t at) {
     if (!any || key > latest) {
@@ -81,19 +78,30 @@ struct EssTally {
     }
     any = true;
   }
-  void join(EssTally&& later) {
-    if (later.any) {
-      // A tie keeps the earlier record, as one walk does.
-      if (!any || later.latest > latest) {
-        latest = later.latest;
-        latestAt = later.latestAt;
-      }
-      if (!any || later.earliest < earliest) {
-        earliest = later.earliest;
-        earliestAt = later.earliestAt;
-      }
-      any = true;
+  // A tie keeps the earlier record, as one walk does.
+  void join(const EssRange& later) {
+    if (!later.any) return;
+    if (!any || later.latest > latest) {
+      latest = later.latest;
+      latestAt = later.latestAt;
     }
+    if (!any || later.earliest < earliest) {
+      earliest = later.earliest;
+      earliestAt = later.earliestAt;
+    }
+    any = true;
+  }
+};
+
+// What a walk of records found.
+struct EssTally {
+  WalkEnd end;
+  EssRange range;
+  std::uint64_t dated = 0;
+  HourCounter hours;  // keyed by the characters YYMMDDhh
+
+  void join(EssTally&& later) {
+    range.join(later.range);
     dated += later.dated;
     hours.merge(later.hours);
     end = later.end;
@@ -103,9 +111,14 @@ struct EssTally {
 // Walks the records from `from` (a record start) that start before `until`: each is
 // followed by any number of line feeds. The pace is reached, with the record's 1-based
 // position, each time the file's count (its first record included) reaches a multiple
-// of 100. The records end where fewer than a record's bytes are left.
-EssTally WalkEssRecords(Cursor& cursor, std::uint64_t from, std::uint64_t until, Pace& pace, bool countHours) {
+// of 100. The records end where fewer than a record's bytes are left. With kHours,
+// every dated record is counted under its hour.
+template <bool kHours>
+EssTally WalkEssRecords(Cursor& cursor, std::uint64_t from, std::uint64_t until, Pace& pace) {
   EssTally t;
+  EssRange range;  // in locals through the loop
+  std::uint64_t dated = 0;
+  std::uint64_t toPace = kProgressEvery - 1;  // dated records until the next pace
   const std::uint64_t size = cursor.size();
   std::uint64_t pos = from;
   while (pos < until) {
@@ -125,11 +138,15 @@ EssTally WalkEssRecords(Cursor& cursor, std::uint64_t from, std::uint64_t until,
     while (pos + at < until && at + kRecordLength <= n) {
       const EssKey key = EssKey::Of(p + at);
       if (!key.undated()) {
-        t.take(key, pos + at);
-        if (countHours) t.hours.add(key.high);
-        if (++t.dated % kProgressEvery == kProgressEvery - 1 && !pace.reached(pos + at + 1)) {
-          t.end.stopped = true;
-          return t;
+        range.take(key, pos + at);
+        if constexpr (kHours) t.hours.add(key.high);
+        ++dated;
+        if (--toPace == 0) {
+          toPace = kProgressEvery;
+          if (!pace.reached(pos + at + 1)) {
+            t.end.stopped = true;
+            return t;
+          }
         }
       }
       std::size_t next = at + kRecordLength;
@@ -139,6 +156,8 @@ EssTally WalkEssRecords(Cursor& cursor, std::uint64_t from, std::uint64_t until,
     }
     pos = cursor.skip(pos + at, '\n');
   }
+  t.range = range;
+  t.dated = dated;
   t.end.next = pos;
   return t;
 }
@@ -169,7 +188,7 @@ ReaderOutcome ReadEssFile(const std::string& path, ReaderContext& ctx) {
   EssTally tally;
   const EssKey firstKey = EssKey::Of(cursor.at(first, kRecordLength).data());
   if (cursor.failure()) return FromIoError(*cursor.failure());
-  tally.take(firstKey, first);
+  tally.range.take(firstKey, first);
   const bool countHours = ctx.countsHours();
   if (!firstKey.undated()) {
     tally.dated = 1;
@@ -199,10 +218,8 @@ ReaderOutcome ReadEssFile(const std::string& path, ReaderContext& ctx) {
   rules.progressAt = [perCent](std::uint64_t position) { return position / perCent; };
   rules.polls = true;
   const std::uint64_t second = cursor.skip(first + kRecordLength, '\n');
-  tally.join(WalkInPieces<EssTally>(ctx, file, second, rules, pace,
-                                     [countHours](Cursor& c, std::uint64_t from, std::uint64_t until, Pace& paced) {
-                                       return WalkEssRecords(c, from, until, paced, countHours);
-                                     }));
+  tally.join(countHours ? WalkInPieces<EssTally>(ctx, file, second, rules, pace, WalkEssRecords<true>)
+                        : WalkInPieces<EssTally>(ctx, file, second, rules, pace, WalkEssRecords<false>));
   if (tally.end.stopped) {
     ctx.setProgress(0);
     return Stopped{};
@@ -213,10 +230,10 @@ ReaderOutcome ReadEssFile(const std::string& path, ReaderContext& ctx) {
 
   CallRange range;
   range.records = tally.dated + (firstKey.undated() ? 1 : 0);
-  range.start = EssStamp(tally.earliest.date(), tally.earliest.time());
-  range.end = EssStamp(tally.latest.date(), tally.latest.time());
-  range.startOffset = tally.earliestAt;
-  range.endOffset = tally.latestAt;
+  range.start = EssStamp(tally.range.earliest.date(), tally.range.earliest.time());
+  range.end = EssStamp(tally.range.latest.date(), tally.range.latest.time());
+  range.startOffset = tally.range.earliestAt;
+  range.endOffset = tally.range.latestAt;
   // A trailing piece shorter than a record is not a call.
   if (tally.end.next < size)
     range.warnings.push_back(

@@ -165,6 +165,9 @@ std::size_t PastFillers(const std::uint8_t* p, std::size_t at, std::size_t n) {
 template <bool kHours>
 EwsdTally WalkEwsdItems(Cursor& cursor, std::uint64_t from, std::uint64_t until, Pace& pace) {
   EwsdTally t;
+  std::uint64_t count = 0;  // in registers through the loop
+  std::uint64_t lastAt = 0;
+  std::uint8_t lastLength = 0;
   const std::uint64_t size = cursor.size();
   std::uint64_t pos = from;
   while (pos < until) {
@@ -197,13 +200,14 @@ EwsdTally WalkEwsdItems(Cursor& cursor, std::uint64_t from, std::uint64_t until,
           break;
         }
         if (kind != 0x81) {
-          ++t.count;
-          t.last = RecordPlace{pos + at, length};
+          ++count;
+          lastAt = pos + at;
+          lastLength = length;
           if constexpr (kHours) {
             if (at + length + 1u <= n || pos + n >= size)
               ItemScanner::CountHour(ByteView(p + at, std::min<std::size_t>(length + 1u, n - at)), length, t.hours);
             else
-              crossing = t.last;
+              crossing = RecordPlace{lastAt, length};
           }
           if (pos + at + length + 1 >= pace.due()) {
             at += length;
@@ -247,6 +251,8 @@ EwsdTally WalkEwsdItems(Cursor& cursor, std::uint64_t from, std::uint64_t until,
       pos += kFixedLength[kind];
     }
   }
+  t.count = count;
+  t.last = RecordPlace{lastAt, lastLength};
   t.end.next = pos;
   return t;
 }

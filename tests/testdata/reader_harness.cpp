@@ -16,8 +16,10 @@ ReaderOutcome ReaderHarness::outcome(const ReaderFunction& reader, const std::st
   hooks.message = [this](const std::string& text, const std::string& caption) {
     messages.push_back(caption + ": " + text);
   };
-  ReaderContext context(files_, clock_, std::move(hooks));
-  return reader(path, context);
+  ReaderContext context(files_, clock_, std::move(hooks), options);
+  ReaderOutcome outcome = reader(path, context);
+  if (auto* range = std::get_if<CallRange>(&outcome)) range->digests = context.finishDigests();
+  return outcome;
 }
 
 std::string ReaderHarness::readOcb(const std::string& path) {

@@ -123,11 +123,16 @@ std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
       options.read.verify = true;
     } else if (name == "--sha256" && !hasValue) {
       options.read.sha256 = true;
+    } else if (name == "--no-digests" && !hasValue) {
+      options.read.digests = false;
     } else {
       return "unknown option: " + arg;
     }
   }
   if (options.paths.empty()) return "no PATH given";
+  if (options.read.sha256 && !options.read.digests) return "--sha256 and --no-digests exclude each other";
+  // A large file is walked on as many cores as files are read at once.
+  options.read.cores = static_cast<unsigned>(options.jobs);
   return "";
 }
 

@@ -43,9 +43,9 @@ int ExportCommand(const Arguments& args, CliIo& io);
 
 // Usage lines, shared by the help text and the commands' own errors.
 inline constexpr const char* kAnalyseUsage =
-    "analyse [--format table|json|csv|vmr] [--year YYYY] [--jobs N] [--verify] [--sha256] [--unpack-limit SIZE] "
-    "[--unpack-ratio N] [--continuity] [--gap-minutes N] [--exchange-rule FAMILY=REGEX] [-o FILE.vmr] "
-    "[--xlsx FILE.xlsx] [--force] PATH...";
+    "analyse [--format table|json|csv|vmr] [--year YYYY] [--jobs N] [--verify] [--sha256] [--no-digests] "
+    "[--unpack-limit SIZE] [--unpack-ratio N] [--continuity] [--gap-minutes N] [--exchange-rule FAMILY=REGEX] "
+    "[-o FILE.vmr] [--xlsx FILE.xlsx] [--force] PATH...";
 inline constexpr const char* kOpenUsage = "open [--format table|json|csv|vmr] FILE.vmr";
 inline constexpr const char* kExportUsage = "export FILE.vmr -o FILE.xlsx [--force]";
 

@@ -1,7 +1,7 @@
 #pragma once
 // One walk of a file's records, cut into pieces that are walked on several cores at
 // once and joined in file order. A family gives:
-//   - where a walk may start at or after a point of the file: the next block or record
+//   - where a walk may start at or after a mark of the file: the next block or record
 //     boundary where records have a fixed size, else a point it resynchronises at;
 //   - the walk itself, from a start to an end point, into a tally of its own that can
 //     take the tally of the piece after it (`join`).
@@ -10,11 +10,12 @@
 // walks on itself from where the walk stood, so the result is always that of one walk
 // from the start: pieces change how fast a file is read, never what it gives.
 //
-// A file is walked whole, as one piece, when it is small, when its bytes cannot be read
-// from several threads (unpacked members), when no other core is free, and when a
-// digest is wanted and the walk is lighter than the hash (one walk with the hash beside
-// it is then faster). Otherwise the digest is hashed on a helper while the pieces are
-// walked, and only the calling thread shows progress and asks about Stop.
+// Each piece is read in one go into its thread's buffer, walked, and then, in file
+// order, handed to the content digest from that buffer: the bytes are read once and
+// hashed by the cores in turn. Only the calling thread shows progress and asks about
+// Stop. A file is walked whole, as one piece, when it is small, when its bytes cannot
+// be read from several threads (unpacked members), when no other core is free, and
+// when the family finds no point to start at near the first cut.
 
 #include <cstdint>
 #include <functional>
@@ -51,13 +52,13 @@ class Pace {
 };
 
 struct PieceRules {
-  // The first point from `boundary` on, before `limit`, where a walk may start; nothing
-  // when there is none. `cursor` reads through a small buffer of its own.
-  std::function<std::optional<std::uint64_t>(Cursor& cursor, std::uint64_t boundary, std::uint64_t limit)> startNear;
+  // The first point from `mark` on, before `limit`, where a walk of the records may
+  // start; nothing when there is none. It may read `lookBehind` bytes before the mark.
+  std::function<std::optional<std::uint64_t>(Cursor& cursor, std::uint64_t mark, std::uint64_t limit)> startNear;
+  std::uint64_t lookBehind = 0;
   // The bar's value at a walk position, shown while pieces are walked.
   std::function<std::uint64_t(std::uint64_t position)> progressAt;
-  bool polls = false;      // the reader lets the user stop it
-  bool lightWalk = false;  // the walk costs less than hashing the bytes
+  bool polls = false;  // the reader lets the user stop it
 };
 
 // How a file is cut and walked. Not for use on its own: see WalkInPieces.
@@ -68,13 +69,14 @@ class PieceWalker {
   PieceWalker(const PieceWalker&) = delete;
   PieceWalker& operator=(const PieceWalker&) = delete;
 
-  std::size_t pieces() const { return starts_.size(); }
-  std::uint64_t start(std::size_t i) const { return starts_[i]; }
-  std::uint64_t until(std::size_t i) const { return i + 1 < starts_.size() ? starts_[i + 1] : size_; }
+  std::size_t pieces() const { return marks_.size(); }
+  // Where the walk of piece i started; nothing when it found no start.
+  std::optional<std::uint64_t> start(std::size_t i) const { return starts_[i]; }
+  std::uint64_t until(std::size_t i) const { return i + 1 < marks_.size() ? marks_[i + 1] : size_; }
 
-  // Walks every piece through `piece`, on this thread and the helpers, and the rest of
-  // the digest on a helper. False when the user stopped the read.
-  bool run(const std::function<void(std::size_t, Cursor&, Pace&)>& piece);
+  // Walks every piece that finds a start through piece(i, cursor, start, pace), on
+  // this thread and the helpers. False when the user stopped the read.
+  bool run(const std::function<void(std::size_t, Cursor&, std::uint64_t, Pace&)>& piece);
   // For walks on this thread after run(): moves the bar on and asks about Stop.
   Pace& pace() { return *pace_; }
 
@@ -84,10 +86,11 @@ class PieceWalker {
   ReaderContext& ctx_;
   BlockReader& file_;
   const PieceRules& rules_;
-  std::uint64_t from_, size_;
+  std::uint64_t size_;
   unsigned helpers_ = 0;
   std::uint64_t showEvery_ = 0;  // bytes a walk on this thread goes between looks at the bar
-  std::vector<std::uint64_t> starts_;
+  std::vector<std::uint64_t> marks_;  // where the pieces are cut
+  std::vector<std::optional<std::uint64_t>> starts_;
   std::unique_ptr<Shared> shared_;
   std::unique_ptr<Pace> pace_;
 };
@@ -102,8 +105,8 @@ Tally WalkInPieces(ReaderContext& ctx, BlockReader& file, std::uint64_t from, co
   Cursor cursor(file);
   if (walker.pieces() == 1) return walk(cursor, from, file.fileSize(), pace);
   std::vector<Tally> tallies(walker.pieces());
-  if (!walker.run([&](std::size_t i, Cursor& own, Pace& paced) {
-        tallies[i] = walk(own, walker.start(i), walker.until(i), paced);
+  if (!walker.run([&](std::size_t i, Cursor& own, std::uint64_t start, Pace& paced) {
+        tallies[i] = walk(own, start, walker.until(i), paced);
       })) {
     Tally stopped;
     stopped.end.stopped = true;
@@ -114,7 +117,7 @@ Tally WalkInPieces(ReaderContext& ctx, BlockReader& file, std::uint64_t from, co
     const WalkEnd& end = joined.end;
     if (end.ended || end.stopped || end.failure) break;
     // Not where the piece started: its walk is not this file's. Walked on from here.
-    if (end.next != walker.start(k)) joined.join(walk(cursor, end.next, walker.until(k), walker.pace()));
+    if (walker.start(k) != end.next) joined.join(walk(cursor, end.next, walker.until(k), walker.pace()));
     else joined.join(std::move(tallies[k]));
   }
   return joined;

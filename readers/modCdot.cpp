@@ -146,7 +146,6 @@ ReaderOutcome ReadCdotFile(const std::string& path, ReaderContext& ctx) {
     return std::nullopt;
   };
   rules.progressAt = [divisor](std::uint64_t position) { return position / divisor; };
-  rules.lightWalk = true;
 
   const bool verify = ctx.options().verify;
   CdotTally tally = verify ? WalkInPieces<CdotTally>(ctx, file, 0, rules, pace, WalkCdotRecords<true>)

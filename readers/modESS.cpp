@@ -200,21 +200,25 @@ ReaderOutcome ReadEssFile(const std::string& path, ReaderContext& ctx) {
     return !ctx.pollStop();
   });
   PieceRules rules;
-  // A record starts after a run of line feeds.
-  rules.startNear = [](Cursor& near, std::uint64_t boundary, std::uint64_t limit) -> std::optional<std::uint64_t> {
-    for (std::uint64_t at = boundary; at < limit;) {
+  // A record starts where a run of line feeds ends.
+  rules.startNear = [](Cursor& near, std::uint64_t mark, std::uint64_t limit) -> std::optional<std::uint64_t> {
+    std::uint64_t at = mark - std::min<std::uint64_t>(mark, 1);
+    while (at < limit) {
       ByteView v = near.at(at, 1);
       if (v.size() == 0) break;
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(v.size(), limit - at));
       if (const void* lf = std::memchr(v.data(), '\n', n)) {
         const std::uint64_t start = near.skip(at + (static_cast<const std::uint8_t*>(lf) - v.data()), '\n');
-        if (start < limit) return start;
-        break;
+        if (start >= mark && start < limit) return start;
+        if (start >= limit) break;
+        at = start;
+        continue;
       }
       at += n;
     }
     return std::nullopt;
   };
+  rules.lookBehind = 1;
   rules.progressAt = [perCent](std::uint64_t position) { return position / perCent; };
   rules.polls = true;
   const std::uint64_t second = cursor.skip(first + kRecordLength, '\n');

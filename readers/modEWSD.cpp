@@ -18,7 +18,7 @@ namespace {
 
 constexpr std::uint8_t kEwsdFill = 0;
 constexpr std::uint64_t kBarMaximum = 100;
-// How far a piece's walk is walked before it counts, to meet the file's own chain.
+// How far before a piece a chain is walked to meet the file's own.
 constexpr std::uint64_t kWarmUp = std::uint64_t{64} << 10;
 
 // The length of the items whose first byte alone gives it; 0 for skip items (0x81)
@@ -257,14 +257,14 @@ EwsdTally WalkEwsdItems(Cursor& cursor, std::uint64_t from, std::uint64_t until,
   return t;
 }
 
-// Where a walk of the items from near `boundary` most likely stands: the chain started
-// at the boundary and walked some way, since most chains soon meet the file's own
-// (a length of 0 is no item: the chain starts again at the next byte). The join
-// checks it.
-std::optional<std::uint64_t> StartNearEwsdItem(Cursor& cursor, std::uint64_t boundary, std::uint64_t limit) {
-  const std::uint64_t target = boundary + std::min<std::uint64_t>(kWarmUp, (limit - boundary) / 2);
-  std::uint64_t pos = boundary;
-  while (pos < target) {
+// Where a walk of the items most likely stands at `mark`: the first item start from
+// the mark on of a chain started `warmUp` bytes before it, since most chains soon meet
+// the file's own (a length of 0 is no item: the chain starts again at the next byte).
+// The join checks it.
+std::optional<std::uint64_t> StartNearEwsdItem(Cursor& cursor, std::uint64_t mark, std::uint64_t limit,
+                                               std::uint64_t warmUp) {
+  std::uint64_t pos = mark - std::min(mark, warmUp);
+  while (pos < mark) {
     ByteView v = cursor.at(pos, 2);
     if (cursor.failure() || v.size() < 2) return std::nullopt;
     const std::uint8_t fixed = kFixedLength[v[0]];
@@ -321,7 +321,11 @@ ReaderOutcome ReadEwsdFile(const std::string& path, ReaderContext& ctx) {
       },
       steps.next());
   PieceRules rules;
-  rules.startNear = StartNearEwsdItem;
+  // Never more than a piece: small pieces are for tests.
+  rules.lookBehind = std::min(kWarmUp, ctx.options().pieceBytes);
+  rules.startNear = [warmUp = rules.lookBehind](Cursor& near, std::uint64_t mark, std::uint64_t limit) {
+    return StartNearEwsdItem(near, mark, limit, warmUp);
+  };
   const std::uint64_t divisor = size / kBarMaximum;
   rules.progressAt = [divisor](std::uint64_t position) { return divisor > 0 ? position / divisor : 0; };
   rules.polls = true;

@@ -180,7 +180,6 @@ OcbScan CountOcbBlocks(BlockReader& file, OcbLayout layout, ReaderContext& ctx) 
   rules.progressAt = percentAt;
   const bool verify = ctx.options().verify;
   const bool countHours = ctx.countsHours();
-  rules.lightWalk = !verify;
   OcbScan scan = WalkInPieces<OcbScan>(ctx, file, layout.base, rules, pace,
                                        [&](Cursor& cursor, std::uint64_t from, std::uint64_t until, Pace& paced) {
                                          return WalkOcbBlocks(cursor, layout, from, until, paced, verify, countHours);

@@ -35,6 +35,7 @@ ReaderContext::CoreHold::~CoreHold() { --g_coresInUse; }
 ReaderContext::~ReaderContext() = default;
 
 Result<BlockReader*> ReaderContext::open(const std::string& path, std::uint8_t fill) {
+  if (!core_) core_.emplace();
   auto opened = OpenedFile::open(files_, path, fill);
   if (!opened) return opened.error();
   opened_.push_back(std::make_unique<OpenedFile>(std::move(*opened)));
@@ -49,19 +50,17 @@ Result<BlockReader*> ReaderContext::open(const std::string& path, std::uint8_t f
   return &reader;
 }
 
-bool ReaderContext::digestPending() {
-  return digest_ && !opened_.empty() && digest_->frontier() < opened_.front()->reader().fileSize();
-}
-
-void ReaderContext::hashRest(const std::atomic<bool>& stop) {
-  if (!digestPending()) return;
+ContentDigest* ReaderContext::digestUpTo(std::uint64_t offset) {
+  if (!digest_ || opened_.empty()) return nullptr;
   BlockReader& reader = opened_.front()->reader();
+  if (digest_->frontier() >= reader.fileSize()) return nullptr;
   reader.hashHere();
-  for (std::uint64_t offset = digest_->frontier(); offset < reader.fileSize() && !stop;) {
-    auto view = reader.view(offset, reader.blockSize());
-    if (!view) return;  // finishDigests meets the failure again and gives no digest
-    offset += view->size();
+  while (digest_->frontier() < offset) {
+    auto view = reader.view(digest_->frontier(), reader.blockSize());
+    if (!view) break;  // finishDigests meets the failure again and gives no digest
   }
+  digest_->wait();
+  return digest_.get();
 }
 
 std::optional<Digests> ReaderContext::finishDigests() {

@@ -1,7 +1,6 @@
 #pragma once
 // What every switch-family reader is given and what it returns.
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,7 +28,7 @@ struct ReadOptions {
   // A large file is walked in pieces on up to this many cores at once (0: all the
   // machine has), each piece at least pieceBytes long, when the cores are free.
   unsigned cores = 0;
-  std::uint64_t pieceBytes = std::uint64_t{16} << 20;
+  std::uint64_t pieceBytes = std::uint64_t{4} << 20;
 };
 
 // The cores of the machine the reads of this process may walk on. Each read holds
@@ -86,11 +85,10 @@ class ReaderContext {
   // After a read: reads what the reader left unread and gives the file's digests;
   // none when they were not asked for or a read fails.
   std::optional<Digests> finishDigests();
-  // True while the content digest still lacks bytes of the file.
-  bool digestPending();
-  // Reads on from where the digest stands to the end of the file, hashing on this
-  // thread, until `stop` turns true: the digest of a file whose pieces are walked apart.
-  void hashRest(const std::atomic<bool>& stop);
+  // For a file walked in pieces that hand their bytes to the digest themselves, in
+  // file order: hashes the bytes before `offset` here and gives the digest; nothing
+  // when no digest is wanted or it is complete.
+  ContentDigest* digestUpTo(std::uint64_t offset);
 
   // The progress bar, 0 to 100. Like the bar itself, it refuses values out of range.
   int progress() const { return progress_; }
@@ -118,11 +116,12 @@ class ReaderContext {
   int progress_ = 0;
   std::vector<std::unique_ptr<OpenedFile>> opened_;
   std::unique_ptr<ContentDigest> digest_;
-  // The core this read runs on, held while it lives.
+  // The core this read runs on, held from its first open on.
   struct CoreHold {
     CoreHold();
     ~CoreHold();
-  } core_;
+  };
+  std::optional<CoreHold> core_;
 };
 
 // A reader: reads the file at `path`.

@@ -12,7 +12,7 @@ BlockReader::BlockReader(InputFile& file, std::uint8_t fill, std::size_t blockSi
       // A small file needs no more buffer than its length: a reader opening many short
       // files should not clear a whole block for each.
       capacity_(std::max<std::size_t>(static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, size_)), 64)),
-      buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(capacity_)) {}
+      buffer_(new (std::align_val_t{kPage}) std::uint8_t[capacity_]) {}
 
 Result<ByteView> BlockReader::view(std::uint64_t offset, std::size_t n) {
   n = std::min(n, capacity_);
@@ -29,6 +29,9 @@ Result<ByteView> BlockReader::view(std::uint64_t offset, std::size_t n) {
     const std::uint64_t frontier = digest_->frontier();
     if (frontier < offset && offset - frontier + n <= capacity_) offset = frontier;
   }
+  // From the page below: the copy out of the page cache then runs between addresses
+  // the same distance into their pages.
+  if (const std::uint64_t page = offset - offset % kPage; wanted - page + n <= capacity_) offset = page;
 
   // Keep the part of the buffer that is still wanted, read the rest after it.
   std::size_t kept = 0;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -52,7 +53,14 @@ class BlockReader {
   std::uint8_t fill_;
   std::uint64_t size_;
   std::size_t capacity_;
-  std::unique_ptr<std::uint8_t[]> buffer_;  // left uninitialised: only bytes read are looked at
+  // Page-aligned like the page cache it is copied from (a copy between addresses a few
+  // bytes apart within their pages runs at half speed), and left uninitialised: only
+  // bytes read are looked at.
+  struct FreeAligned {
+    void operator()(std::uint8_t* p) const { ::operator delete[](p, std::align_val_t{kPage}); }
+  };
+  static constexpr std::size_t kPage = 4096;
+  std::unique_ptr<std::uint8_t[], FreeAligned> buffer_;
   std::uint64_t start_ = 0;   // file offset of buffer_[0]
   std::size_t length_ = 0;    // valid bytes in buffer_
   ContentDigest* digest_ = nullptr;

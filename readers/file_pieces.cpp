@@ -19,6 +19,15 @@ constexpr std::uint64_t kShowEvery = std::uint64_t{256} << 10;
 // A piece's buffer also holds this much after the piece, for the record or block that
 // crosses its end.
 constexpr std::size_t kCrossing = std::size_t{64} << 10;
+// How often a thread looks again for its turn at the digest before it sleeps: about
+// as long as a piece takes to hash.
+constexpr int kSpins = 4000;
+
+inline void Pause() {
+#if defined(__x86_64__)
+  __builtin_ia32_pause();
+#endif
+}
 
 }  // namespace
 
@@ -35,7 +44,7 @@ struct PieceWalker::Shared {
   std::unique_ptr<std::atomic<std::uint64_t>[]> walked;  // bytes of each piece walked so far
   std::mutex mutex;
   std::condition_variable changed;
-  std::size_t turn = 0;   // the piece whose bytes the digest takes next
+  std::atomic<std::size_t> turn{0};  // the piece whose bytes the digest takes next
   unsigned running = 0;   // helpers still at work
   std::exception_ptr failure;
 };
@@ -116,20 +125,25 @@ bool PieceWalker::run(const std::function<void(std::size_t, Cursor&, std::uint64
       if (starts_[i]) piece(i, cursor, *starts_[i], pace);
       shared.walked[i] = until(i) - mark;
       if (!digest) continue;
-      // The digest takes the pieces' bytes in file order, from the buffer they were read into.
-      std::unique_lock<std::mutex> lock(shared.mutex);
-      shared.changed.wait(lock, [&] { return shared.turn == i || shared.stop; });
+      // The digest takes the pieces' bytes in file order, from the buffer they were read
+      // into. The piece before is most often being hashed just then: a short wait.
+      for (int spin = 0; spin < kSpins && shared.turn != i && !shared.stop; ++spin) Pause();
+      if (shared.turn != i) {
+        std::unique_lock<std::mutex> lock(shared.mutex);
+        shared.changed.wait(lock, [&] { return shared.turn == i || shared.stop; });
+      }
       if (shared.stop) break;
-      lock.unlock();
       auto bytes = own.view(mark, static_cast<std::size_t>(until(i) - mark));
       // A piece that cannot be read leaves a gap: the digest is then left to the end.
       if (bytes) digest->take(mark, bytes->data(), std::min<std::size_t>(bytes->size(), until(i) - mark), false);
-      lock.lock();
+      std::lock_guard<std::mutex> lock(shared.mutex);
       shared.turn = i + 1;
       shared.changed.notify_all();
     }
   };
 
+  // A stop point before the pieces start: a polling reader is asked at least once.
+  if (rules_.polls && ctx_.pollStop()) return false;
   shared.running = helpers_;
   std::vector<std::thread> threads;
   for (unsigned h = 0; h < helpers_; ++h) {

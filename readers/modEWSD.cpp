@@ -19,7 +19,7 @@ namespace {
 constexpr std::uint8_t kEwsdFill = 0;
 constexpr std::uint64_t kBarMaximum = 100;
 // How far before a piece a chain is walked to meet the file's own.
-constexpr std::uint64_t kWarmUp = std::uint64_t{64} << 10;
+constexpr std::uint64_t kWarmUp = std::uint64_t{8} << 10;
 
 // The length of the items whose first byte alone gives it; 0 for skip items (0x81)
 // and call records, whose second byte gives theirs.

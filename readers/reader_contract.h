@@ -28,7 +28,7 @@ struct ReadOptions {
   // A large file is walked in pieces on up to this many cores at once (0: all the
   // machine has), each piece at least pieceBytes long, when the cores are free.
   unsigned cores = 0;
-  std::uint64_t pieceBytes = std::uint64_t{4} << 20;
+  std::uint64_t pieceBytes = std::uint64_t{1} << 20;
 };
 
 // The cores of the machine the reads of this process may walk on. Each read holds

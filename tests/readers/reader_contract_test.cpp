@@ -326,7 +326,7 @@ TEST_P(ReaderContract, PiecesReadAsOneWalk) {
   ReaderHarness yes(memory), no(memory), whole(memory);
   for (ReaderHarness* h : {&yes, &no}) h->options = {.digests = false, .pieceBytes = 4096};
   whole.options.digests = false;
-  yes.pressStopAtPoll(2, true);
+  yes.pressStopAtPoll(1, true);
   no.pressStopAtPoll(1, false);
   EXPECT_EQ(yes.read(c.read, c.path), "stopped");
   EXPECT_EQ(yes.finalProgress(), 0);

@@ -22,8 +22,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-#include <cstdio>
-#include <cstdlib>
 
 #include "core/block_reader.h"
 #include "readers/reader_contract.h"
@@ -115,15 +113,13 @@ Tally WalkInPieces(ReaderContext& ctx, BlockReader& file, std::uint64_t from, co
     return stopped;
   }
   Tally joined = std::move(tallies[0]);
-  int caught = 0;
   for (std::size_t k = 1; k < tallies.size(); ++k) {
     const WalkEnd& end = joined.end;
     if (end.ended || end.stopped || end.failure) break;
     // Not where the piece started: its walk is not this file's. Walked on from here.
-    if (walker.start(k) != end.next) { ++caught; joined.join(walk(cursor, end.next, walker.until(k), walker.pace())); }
+    if (walker.start(k) != end.next) joined.join(walk(cursor, end.next, walker.until(k), walker.pace()));
     else joined.join(std::move(tallies[k]));
   }
-  if (getenv("PIECES_DEBUG")) fprintf(stderr, "PIECES %zu caught %d\n", tallies.size(), caught);
   return joined;
 }
 

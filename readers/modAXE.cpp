@@ -100,7 +100,8 @@ inline unsigned LengthAt(const std::uint8_t* p, std::size_t have) {
 
 // Walks the blocks that start in [from, until); `from` is a block start. `k` is the
 // layout of the file's first record, or nothing when the walk is to take it from the
-// first record it meets. The pace is reached after every block, with the offset after it.
+// first record it meets. The pace is reached after a block that reaches due(), with the
+// offset after it.
 AxeTally WalkAxeBlocks(Cursor& cursor, std::uint64_t from, std::uint64_t until, Pace& pace, std::optional<int> layout,
                        bool countHours) {
   AxeTally t;
@@ -145,7 +146,7 @@ AxeTally WalkAxeBlocks(Cursor& cursor, std::uint64_t from, std::uint64_t until, 
       at += recordLength;
     }
     t.records = records;
-    if (!pace.reached(offset + kBlockSize)) {
+    if (offset + kBlockSize >= pace.due() && !pace.reached(offset + kBlockSize)) {
       t.end.stopped = true;
       return t;
     }
@@ -163,7 +164,8 @@ ReaderOutcome ReadAxeFile(const std::string& path, ReaderContext& ctx) {
   const std::uint64_t size = file.fileSize();
 
   // blocks = size / 2048, so i * 100 / blocks = i * 204800 / size for block i (from 1).
-  Pace pace([&](std::uint64_t position, std::uint64_t&) {
+  Pace pace([&](std::uint64_t position, std::uint64_t& due) {
+    due = position + kBlockSize;
     if (ctx.progress() < 100) {
       std::uint64_t value = position * 100 / size;
       if (value <= 100) ctx.setProgress(static_cast<int>(value));

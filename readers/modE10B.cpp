@@ -104,7 +104,7 @@ struct E10bTally {
 };
 
 // Walks the whole blocks that start in [from, until); `from` is a block start. The
-// pace is reached after every block, with the offset after it. Without kVerify the
+// pace is reached after a block that reaches due(), with the offset after it. Without kVerify the
 // walk ends at a break of the chain.
 template <bool kVerify>
 E10bTally WalkE10bBlocks(Cursor& cursor, std::uint64_t from, std::uint64_t until, Pace& pace, bool countHours) {
@@ -181,7 +181,7 @@ E10bTally WalkE10bBlocks(Cursor& cursor, std::uint64_t from, std::uint64_t until
       t.end.ended = true;
       return t;
     }
-    if (!pace.reached(b + kBlockSize)) {
+    if (b + kBlockSize >= pace.due() && !pace.reached(b + kBlockSize)) {
       t.end.stopped = true;
       return t;
     }
@@ -205,7 +205,8 @@ ReaderOutcome ReadE10bFile(const std::string& path, ReaderContext& ctx) {
   const bool countHours = ctx.countsHours();
 
   // After every block: the bar, then a stop point.
-  Pace pace([&](std::uint64_t position, std::uint64_t&) {
+  Pace pace([&](std::uint64_t position, std::uint64_t& due) {
+    due = position + kBlockSize;
     const std::uint64_t b = position / kBlockSize - 1;
     if (ctx.progress() < 100) ctx.setProgress(static_cast<int>(std::min<std::uint64_t>(b / step, 100)));
     return !ctx.pollStop();

@@ -103,7 +103,7 @@ bool SlotHoldsCall(const std::uint8_t* slot) {
 }
 
 // Walks the blocks that start in [from, until); `from` is a block start. The pace is
-// reached after every block counted, with the offset after it.
+// reached after a block counted that reaches due(), with the offset after it.
 OcbScan WalkOcbBlocks(Cursor& cursor, OcbLayout layout, std::uint64_t from, std::uint64_t until, Pace& pace,
                       bool verify, bool countHours) {
   OcbScan scan;
@@ -148,7 +148,7 @@ OcbScan WalkOcbBlocks(Cursor& cursor, OcbLayout layout, std::uint64_t from, std:
       }
     }
     ++scan.blocks;
-    if (!pace.reached(start + stride)) {
+    if (start + stride >= pace.due() && !pace.reached(start + stride)) {
       scan.end.stopped = true;
       return scan;
     }
@@ -166,7 +166,8 @@ OcbScan CountOcbBlocks(BlockReader& file, OcbLayout layout, ReaderContext& ctx) 
   auto percentAt = [&](std::uint64_t position) {
     return 100 * ((position - std::min(position, layout.base)) / stride) / kProgressBlocks;
   };
-  Pace pace([&](std::uint64_t position, std::uint64_t&) {
+  Pace pace([&](std::uint64_t position, std::uint64_t& due) {
+    due = position + stride;
     const std::uint64_t percent = percentAt(position);
     if (percent <= 100) ctx.setProgress(static_cast<int>(percent));
     return true;

@@ -157,7 +157,7 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
   // An archive stands for its members: the outcomes are per entry path.
   std::vector<std::string> paths;
   std::vector<OfferOutcome> outcomes;
-  for (Offer& offer : session.OfferEntries(options.paths)) {
+  for (Offer& offer : session.OfferEntries(options.paths, static_cast<unsigned>(options.jobs))) {
     paths.push_back(std::move(offer.path));
     outcomes.push_back(offer.outcome);
   }

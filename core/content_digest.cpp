@@ -9,7 +9,6 @@
 #include <xxh_x86dispatch.h>
 #endif
 
-#include <cstdio>
 
 namespace vellmark {
 
@@ -25,8 +24,12 @@ struct ContentDigest::State {
 namespace {
 
 std::string Hex(const unsigned char* bytes, std::size_t n) {
+  static constexpr char kDigits[] = "0123456789abcdef";
   std::string text(2 * n, '0');
-  for (std::size_t i = 0; i < n; ++i) std::snprintf(&text[2 * i], 3, "%02x", bytes[i]);
+  for (std::size_t i = 0; i < n; ++i) {
+    text[2 * i] = kDigits[bytes[i] >> 4];
+    text[2 * i + 1] = kDigits[bytes[i] & 0x0F];
+  }
   return text;
 }
 

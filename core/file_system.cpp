@@ -79,6 +79,8 @@ class PosixOutputFile : public OutputFile {
   int fd_;
 };
 
+constexpr off_t kSequentialFrom = off_t{1} << 20;
+
 class PosixFileSystem : public FileSystem {
  public:
   Result<FileStatus> status(const std::string& path) override {
@@ -111,9 +113,11 @@ class PosixFileSystem : public FileSystem {
       ::close(fd);
       return MakeIoError(IoStep::Open, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     }
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Reads block again (some network file systems honour O_NONBLOCK on files); of the
+    // flags F_SETFL sets, the open gave no other. Read-ahead is worth asking for only
+    // where there is more to read than one large read takes.
+    ::fcntl(fd, F_SETFL, 0);
+    if (st.st_size > kSequentialFrom) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return std::unique_ptr<InputFile>(new PosixInputFile(fd, static_cast<std::uint64_t>(st.st_size)));
   }
 

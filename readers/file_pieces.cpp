@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -19,15 +20,9 @@ constexpr std::uint64_t kShowEvery = std::uint64_t{256} << 10;
 // A piece's buffer also holds this much after the piece, for the record or block that
 // crosses its end.
 constexpr std::size_t kCrossing = std::size_t{64} << 10;
-// How often a thread looks again for its turn at the digest before it sleeps: about
-// as long as a piece takes to hash.
-constexpr int kSpins = 4000;
-
-inline void Pause() {
-#if defined(__x86_64__)
-  __builtin_ia32_pause();
-#endif
-}
+// Buffers per thread while a digest is worked out: a piece walked before the ones
+// ahead of it are hashed waits in its buffer while its thread walks on.
+constexpr std::size_t kBuffersPerThread = 3;
 
 }  // namespace
 
@@ -44,9 +39,13 @@ struct PieceWalker::Shared {
   std::unique_ptr<std::atomic<std::uint64_t>[]> walked;  // bytes of each piece walked so far
   std::mutex mutex;
   std::condition_variable changed;
-  std::atomic<std::size_t> turn{0};  // the piece whose bytes the digest takes next
   unsigned running = 0;   // helpers still at work
   std::exception_ptr failure;
+  // Piece buffers: free ones, and walked pieces whose bytes the digest has yet to take.
+  std::vector<std::unique_ptr<BlockReader>> free;
+  std::map<std::size_t, std::unique_ptr<BlockReader>> walkedPieces;
+  std::size_t turn = 0;  // the piece the digest takes next
+  bool hashing = false;  // a thread is handing pieces to the digest
 };
 
 PieceWalker::PieceWalker(ReaderContext& ctx, BlockReader& file, std::uint64_t from, const PieceRules& rules)
@@ -63,6 +62,8 @@ PieceWalker::PieceWalker(ReaderContext& ctx, BlockReader& file, std::uint64_t fr
   Cursor cursor(near);
   const std::uint64_t firstCut = from + options.pieceBytes;
   if (!rules.startNear(cursor, firstCut, std::min(size_, firstCut + options.pieceBytes)) || cursor.failure()) return;
+  // The pieces hash their own bytes: the core the digest had beside is theirs too.
+  ctx.hashHere();
   helpers_ = BorrowCores(cores - 1);
   if (helpers_ == 0) return;
 
@@ -99,15 +100,58 @@ bool PieceWalker::run(const std::function<void(std::size_t, Cursor&, std::uint64
     for (std::size_t i = 0; i < marks_.size(); ++i) walked += shared.walked[i];
     pace_->reached(marks_[0] + walked);
   };
+  // Hands the walked pieces to the digest in file order, as long as the next one is
+  // there; one thread at a time, the others walk on. Called with the lock held.
+  auto hashWalked = [&](std::unique_lock<std::mutex>& lock) {
+    if (shared.hashing) return;
+    shared.hashing = true;
+    for (auto next = shared.walkedPieces.find(shared.turn); next != shared.walkedPieces.end() && !shared.stop;
+         next = shared.walkedPieces.find(shared.turn)) {
+      std::unique_ptr<BlockReader> reader = std::move(next->second);
+      shared.walkedPieces.erase(next);
+      const std::size_t i = shared.turn;
+      lock.unlock();
+      auto bytes = reader->view(marks_[i], static_cast<std::size_t>(until(i) - marks_[i]));
+      // A piece that cannot be read leaves a gap: the digest is then left to the end.
+      if (bytes) digest->take(marks_[i], bytes->data(), std::min<std::size_t>(bytes->size(), until(i) - marks_[i]), false);
+      lock.lock();
+      shared.free.push_back(std::move(reader));
+      ++shared.turn;
+      shared.changed.notify_all();
+    }
+    shared.hashing = false;
+  };
+  // A buffer for the next piece: when none is free, the pieces before wait for the digest.
+  auto takeBuffer = [&]() -> std::unique_ptr<BlockReader> {
+    std::unique_lock<std::mutex> lock(shared.mutex);
+    for (;;) {
+      if (shared.stop) return nullptr;
+      if (!shared.free.empty()) {
+        std::unique_ptr<BlockReader> reader = std::move(shared.free.back());
+        shared.free.pop_back();
+        return reader;
+      }
+      hashWalked(lock);
+      if (shared.free.empty()) shared.changed.wait(lock);
+    }
+  };
   // Takes pieces until there are none left; `onCaller` shows progress as it goes.
   auto walkPieces = [&](bool onCaller) {
-    BlockReader own(file_.file(), file_.fill(), pieceBytes + rules_.lookBehind + kCrossing);
-    for (std::size_t i; (i = shared.next++) < marks_.size() && !shared.stop;) {
+    // The buffer first, then the piece: a thread waiting for a buffer holds back no
+    // piece the digest needs next.
+    for (std::unique_ptr<BlockReader> own; (own = takeBuffer());) {
+      const std::size_t i = shared.next++;
+      if (i >= marks_.size()) {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        shared.free.push_back(std::move(own));
+        shared.changed.notify_all();
+        break;
+      }
       const std::uint64_t mark = marks_[i];
       // The piece and what its start is looked for in, in one read.
       // (A read that fails here fails again where the walk reads.)
-      (void)own.view(mark - std::min(mark, i == 0 ? 0 : rules_.lookBehind), 1);
-      Cursor cursor(own);
+      (void)own->view(mark - std::min(mark, i == 0 ? 0 : rules_.lookBehind), 1);
+      Cursor cursor(*own);
       starts_[i] = i == 0 ? std::optional(mark) : rules_.startNear(cursor, mark, until(i));
       std::uint64_t shownAt = 0;
       Pace pace(
@@ -124,26 +168,23 @@ bool PieceWalker::run(const std::function<void(std::size_t, Cursor&, std::uint64
           mark + showEvery_);
       if (starts_[i]) piece(i, cursor, *starts_[i], pace);
       shared.walked[i] = until(i) - mark;
-      if (!digest) continue;
-      // The digest takes the pieces' bytes in file order, from the buffer they were read
-      // into. The piece before is most often being hashed just then: a short wait.
-      for (int spin = 0; spin < kSpins && shared.turn != i && !shared.stop; ++spin) Pause();
-      if (shared.turn != i) {
-        std::unique_lock<std::mutex> lock(shared.mutex);
-        shared.changed.wait(lock, [&] { return shared.turn == i || shared.stop; });
+      std::unique_lock<std::mutex> lock(shared.mutex);
+      if (!digest) {
+        shared.free.push_back(std::move(own));
+        continue;
       }
-      if (shared.stop) break;
-      auto bytes = own.view(mark, static_cast<std::size_t>(until(i) - mark));
-      // A piece that cannot be read leaves a gap: the digest is then left to the end.
-      if (bytes) digest->take(mark, bytes->data(), std::min<std::size_t>(bytes->size(), until(i) - mark), false);
-      std::lock_guard<std::mutex> lock(shared.mutex);
-      shared.turn = i + 1;
-      shared.changed.notify_all();
+      // The digest takes the pieces' bytes in file order, from the buffer they were read into.
+      shared.walkedPieces.emplace(i, std::move(own));
+      hashWalked(lock);
     }
   };
 
   // A stop point before the pieces start: a polling reader is asked at least once.
   if (rules_.polls && ctx_.pollStop()) return false;
+  const std::size_t buffers = (helpers_ + 1) * (digest ? kBuffersPerThread : 1);
+  for (std::size_t b = 0; b < buffers; ++b)
+    shared.free.push_back(
+        std::make_unique<BlockReader>(file_.file(), file_.fill(), pieceBytes + rules_.lookBehind + kCrossing));
   shared.running = helpers_;
   std::vector<std::thread> threads;
   for (unsigned h = 0; h < helpers_; ++h) {
@@ -179,6 +220,10 @@ bool PieceWalker::run(const std::function<void(std::size_t, Cursor&, std::uint64
     }
   }
   for (auto& t : threads) t.join();
+  if (digest && !failure) {
+    std::unique_lock<std::mutex> lock(shared.mutex);
+    hashWalked(lock);
+  }
   if (!failure) failure = shared.failure;
   if (failure) std::rethrow_exception(failure);
   return !shared.stop;

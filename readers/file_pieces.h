@@ -10,10 +10,12 @@
 // walks on itself from where the walk stood, so the result is always that of one walk
 // from the start: pieces change how fast a file is read, never what it gives.
 //
-// Each piece is read in one go into its thread's buffer, walked, and then, in file
-// order, handed to the content digest from that buffer: the bytes are read once and
-// hashed by the cores in turn. Only the calling thread shows progress and asks about
-// Stop. A file is walked whole, as one piece, when it is small, when its bytes cannot
+// Each piece is read in one go into a buffer of its own and walked; with a content
+// digest it then waits in that buffer until the pieces before it are hashed, and
+// whichever thread comes by next hands the waiting pieces to the digest in file order.
+// The bytes are read once and hashed on the cores in turn, and no thread waits for
+// another while buffers are left. Only the calling thread shows progress and asks
+// about Stop. A file is walked whole, as one piece, when it is small, when its bytes cannot
 // be read from several threads (unpacked members), when no other core is free, and
 // when the family finds no point to start at near the first cut.
 

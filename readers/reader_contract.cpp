@@ -32,7 +32,19 @@ void ReturnCores(unsigned n) { g_coresInUse -= n; }
 ReaderContext::CoreHold::CoreHold() { ++g_coresInUse; }
 ReaderContext::CoreHold::~CoreHold() { --g_coresInUse; }
 
-ReaderContext::~ReaderContext() = default;
+ReaderContext::~ReaderContext() {
+  // The digest's thread is done with the buffers before they go.
+  if (digest_) digest_->wait();
+  ReturnCores(hashCores_);
+}
+
+void ReaderContext::hashHere() {
+  if (hashCores_ == 0) return;
+  digest_->wait();
+  opened_.front()->reader().hashHere();
+  ReturnCores(hashCores_);
+  hashCores_ = 0;
+}
 
 Result<BlockReader*> ReaderContext::open(const std::string& path, std::uint8_t fill) {
   if (!core_) core_.emplace();
@@ -43,9 +55,9 @@ Result<BlockReader*> ReaderContext::open(const std::string& path, std::uint8_t f
   if (options_.digests && !digest_) {
     digest_ = std::make_unique<ContentDigest>(options_.sha256);
     // A file of one block is hashed where it is read; a larger one beside the reader,
-    // when there is a core for it.
-    const bool beside = reader.fileSize() > reader.blockSize() && std::thread::hardware_concurrency() > 1;
-    reader.digestInto(digest_.get(), beside);
+    // when a core is free for it.
+    hashCores_ = reader.fileSize() > reader.blockSize() ? BorrowCores(1) : 0;
+    reader.digestInto(digest_.get(), hashCores_ > 0);
   }
   return &reader;
 }

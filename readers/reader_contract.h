@@ -89,6 +89,9 @@ class ReaderContext {
   // file order: hashes the bytes before `offset` here and gives the digest; nothing
   // when no digest is wanted or it is complete.
   ContentDigest* digestUpTo(std::uint64_t offset);
+  // The digest is worked out on the reading thread from now on, and the core it was
+  // hashed on beside the reader is free again (for a walk in pieces).
+  void hashHere();
 
   // The progress bar, 0 to 100. Like the bar itself, it refuses values out of range.
   int progress() const { return progress_; }
@@ -122,6 +125,7 @@ class ReaderContext {
     ~CoreHold();
   };
   std::optional<CoreHold> core_;
+  unsigned hashCores_ = 0;  // borrowed to hash beside the reader
 };
 
 // A reader: reads the file at `path`.

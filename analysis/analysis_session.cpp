@@ -1,7 +1,11 @@
 #include "analysis/analysis_session.h"
 
+#include <atomic>
+#include <optional>
+#include <thread>
 #include <unordered_map>
 
+#include "core/archive_names.h"
 #include "core/switch_family.h"
 #include "core/texts.h"
 #include "readers/probe.h"
@@ -25,12 +29,12 @@ OfferOutcome AnalysisSession::addEntry(const std::string& path) {
     std::optional<AnalyserEntry> known = now && now->exists ? earlier_(path, *now) : std::nullopt;
     if (known) {
       known->path = path;
-      known->number = std::to_string(list_.size() + 1);
-      list_.append(std::move(*known));
+      append(std::move(*known));
       return OfferOutcome::Added;
     }
   }
-  ProbeOutcome probe = ProbeFile(archives_, path);
+  auto ahead = probed_.find(path);
+  ProbeOutcome probe = ahead != probed_.end() ? ahead->second.probe : ProbeFile(archives_, path);
   std::optional<ReadFailure> failure;
   if (probe.family == kNotADataFile) {
     // Packed bytes that cannot be unpacked: listed, with the reason, not skipped.
@@ -40,7 +44,7 @@ OfferOutcome AnalysisSession::addEntry(const std::string& path) {
     failure = FromIoError(*probe.failure);
   }
   // After the probe: a small packed file it unpacked whole shows its unpacked size.
-  auto status = archives_.status(path);
+  auto status = ahead != probed_.end() ? ahead->second.status : archives_.status(path);
   AnalyserEntry entry;
   entry.path = path;
   entry.family = SwitchFamilyTable::text(probe.family);
@@ -52,27 +56,44 @@ OfferOutcome AnalysisSession::addEntry(const std::string& path) {
   entry.failure = std::move(failure);
   entry.weakMatch = probe.weak;
   if (probe.weak) entry.warnings.push_back(WeakMatchWarning());
-  list_.append(std::move(entry));
-  list_.renumber();
+  append(std::move(entry));
   return OfferOutcome::Added;
 }
 
-void AnalysisSession::offer(const std::string& path, bool refuseListed, std::vector<Offer>& offers) {
-  if (refuseListed && list_.contains(path)) {
+void AnalysisSession::append(AnalyserEntry entry) {
+  // The rows before are numbered already: only the new one needs its number.
+  entry.number = std::to_string(list_.size() + 1);
+  list_.append(std::move(entry));
+}
+
+AnalysisSession::Listed AnalysisSession::listedPaths() const {
+  Listed listed;
+  listed.reserve(list_.size());
+  for (const auto& e : list_.entries()) listed.insert(e.path);
+  return listed;
+}
+
+void AnalysisSession::offer(const std::string& path, bool refuseListed, std::vector<Offer>& offers, Listed& listed) {
+  if (refuseListed && listed.contains(path)) {
     offers.push_back({path, OfferOutcome::Refused});
     return;
   }
+  auto add = [&](const std::string& p) {
+    OfferOutcome outcome = addEntry(p);
+    if (outcome == OfferOutcome::Added) listed.insert(p);
+    return outcome;
+  };
   ArchiveFiles::Expansion expansion = archives_.expand(path);
   if (!expansion.archive) {
-    offers.push_back({path, addEntry(path)});
+    offers.push_back({path, add(path)});
     return;
   }
   for (const std::string& member : expansion.paths)
-    offers.push_back({member, list_.contains(member) ? OfferOutcome::Refused : addEntry(member)});
+    offers.push_back({member, listed.contains(member) ? OfferOutcome::Refused : add(member)});
   if (!expansion.failure) return;
   if (expansion.failure->step == IoStep::Open) {
     offers.push_back({path, OfferOutcome::NotReadable});
-  } else if (list_.contains(path)) {
+  } else if (listed.contains(path)) {
     offers.push_back({path, OfferOutcome::Refused});
   } else {
     // The archive itself carries why the rest of it could not be read.
@@ -86,33 +107,55 @@ void AnalysisSession::offer(const std::string& path, bool refuseListed, std::vec
     entry.packedBytes = entry.sizeBytes;
     if (status && status->exists) entry.mtimeNs = status->modified;
     entry.failure = FromIoError(*expansion.failure);
-    list_.append(std::move(entry));
-    list_.renumber();
+    append(std::move(entry));
+    listed.insert(path);
     offers.push_back({path, OfferOutcome::Added});
   }
 }
 
 bool AnalysisSession::AddFile(const std::string& path) {
   std::vector<Offer> offers;
-  offer(path, false, offers);
+  Listed listed = listedPaths();
+  offer(path, false, offers, listed);
   resultsShown_ = false;
   for (const Offer& o : offers)
     if (o.outcome == OfferOutcome::Added) return true;
   return false;
 }
 
-std::vector<Offer> AnalysisSession::OfferEntries(const std::vector<std::string>& paths) {
+std::vector<Offer> AnalysisSession::OfferEntries(const std::vector<std::string>& paths, unsigned jobs) {
   std::vector<Offer> offers;
   if (analysing_) {
     for (const auto& path : paths) offers.push_back({path, OfferOutcome::Ignored});
     return offers;
   }
+  if (jobs > 1 && !earlier_) probeAhead(paths, jobs);  // a resumed list mostly reuses its results
+  Listed listed = listedPaths();
   for (const auto& path : paths) {
-    offer(path, true, offers);
+    offer(path, true, offers, listed);
     resultsShown_ = false;
   }
+  probed_.clear();
   listChanged();
   return offers;
+}
+
+void AnalysisSession::probeAhead(const std::vector<std::string>& paths, unsigned jobs) {
+  // Compressed files and archives are unpacked in order as they are added.
+  std::vector<const std::string*> plain;
+  for (const auto& path : paths)
+    if (ContainerKindOf(path) == ContainerKind::Plain) plain.push_back(&path);
+  std::vector<std::optional<Probed>> found(plain.size());
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i; (i = next++) < plain.size();)
+      found[i].emplace(Probed{ProbeFile(archives_, *plain[i]), archives_.status(*plain[i])});
+  };
+  std::vector<std::thread> threads;
+  for (unsigned t = 1; t < jobs && t < plain.size(); ++t) threads.emplace_back(work);
+  work();
+  for (auto& t : threads) t.join();
+  for (std::size_t i = 0; i < plain.size(); ++i) probed_.emplace(*plain[i], std::move(*found[i]));
 }
 
 void AnalysisSession::listChanged() {
@@ -123,9 +166,10 @@ std::vector<OfferOutcome> AnalysisSession::OfferFiles(const std::vector<std::str
   if (analysing_) return std::vector<OfferOutcome>(paths.size(), OfferOutcome::Ignored);
   std::vector<OfferOutcome> outcomes;
   outcomes.reserve(paths.size());
+  Listed listed = listedPaths();
   for (const auto& path : paths) {
     std::vector<Offer> offers;
-    offer(path, true, offers);
+    offer(path, true, offers, listed);
     resultsShown_ = false;
     OfferOutcome outcome = offers.empty() ? OfferOutcome::Ignored : OfferOutcome::NotReadable;
     for (const Offer& o : offers) {

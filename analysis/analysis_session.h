@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "analysis/pass_observer.h"
@@ -14,6 +16,7 @@
 #include "core/archive_files.h"
 #include "core/clock.h"
 #include "core/file_system.h"
+#include "readers/probe.h"
 #include "readers/reader_table.h"
 
 namespace vellmark {
@@ -66,7 +69,9 @@ class AnalysisSession {
   // One outcome per path; an archive's is Added when any member was.
   std::vector<OfferOutcome> OfferFiles(const std::vector<std::string>& paths);
   // The same with one outcome per entry path: each archive's members in its place.
-  std::vector<Offer> OfferEntries(const std::vector<std::string>& paths);
+  // With `jobs` above 1, plain files are probed that many at once ahead of adding them
+  // in order, which adds the same entries.
+  std::vector<Offer> OfferEntries(const std::vector<std::string>& paths, unsigned jobs = 1);
   void RemoveSelectedEntries();
   void ClearEntries();
   // Replaces the list with entries read back from a report; ResultsShown goes on when
@@ -99,8 +104,19 @@ class AnalysisSession {
  private:
   void analyseEntry(std::size_t row, PassObserver& observer);
   void listChanged();
-  void offer(const std::string& path, bool refuseListed, std::vector<Offer>& offers);
+  // The list's paths, looked up as a batch of offers goes on.
+  using Listed = std::unordered_set<std::string>;
+  Listed listedPaths() const;
+  void offer(const std::string& path, bool refuseListed, std::vector<Offer>& offers, Listed& listed);
   OfferOutcome addEntry(const std::string& path);
+  // Appends a row numbered after the last.
+  void append(AnalyserEntry entry);
+  // What adding a plain file found out about it, worked out ahead on several threads.
+  struct Probed {
+    ProbeOutcome probe;
+    Result<FileStatus> status;
+  };
+  void probeAhead(const std::vector<std::string>& paths, unsigned jobs);
 
   ArchiveFiles archives_;
   ReaderTable readers_;
@@ -108,6 +124,7 @@ class AnalysisSession {
   AnalyserList list_;
   ReadOptions options_;
   EarlierResults earlier_;
+  std::unordered_map<std::string, Probed> probed_;  // for the batch being added
   bool analysing_ = false;
   std::atomic<bool> stopRequested_{false};
   bool resultsShown_ = false;

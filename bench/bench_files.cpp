@@ -1,5 +1,6 @@
 #include "bench/bench_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -67,10 +68,10 @@ std::string TextStamp(const std::string& yymmdd, const std::string& hhmmss) {
 
 // OCB, layout A: full blocks of 48 calls on 14 February 2026 (day 45), closed by an
 // end block.
-FilePlan OcbPlan() {
+FilePlan OcbPlan(std::size_t target) {
   FilePlan plan;
   plan.name = "OCB26045A.DAT";
-  auto calls = testdata::OcbCalls(64 * testdata::kOcbSlots, 45, 8 * 3600, 1);
+  auto calls = testdata::OcbCalls(std::max<std::size_t>(1, target / 2048) * testdata::kOcbSlots, 45, 8 * 3600, 1);
   for (const auto& block : testdata::OcbBlocksOf(calls, 26, 45)) Append(plan.piece, testdata::OcbBlockBytes(block));
   testdata::OcbFile end;
   end.blocks.clear();
@@ -83,10 +84,10 @@ FilePlan OcbPlan() {
 
 // EWSD: call records of 43 bytes with skip items, fillers and empty blocks between
 // them, about 62 bytes an item on average. The first two records lie back to back.
-FilePlan EwsdPlan() {
+FilePlan EwsdPlan(std::size_t target) {
   FilePlan plan;
   plan.name = "EWSD0417.CDR";
-  auto stamps = testdata::EwsdStamps(2100, {26, 4, 17, 0, 0, 0}, 1);
+  auto stamps = testdata::EwsdStamps(std::max<std::size_t>(2, target * 2100 / kPieceTarget), {26, 4, 17, 0, 0, 0}, 1);
   for (std::size_t i = 0; i < stamps.size(); ++i) {
     Append(plan.piece, testdata::EwsdRecordBytes(testdata::EwsdCall(stamps[i], std::to_string(2240000 + i).insert(0, 1, '0'))));
     if (i % 2 == 1) Append(plan.piece, testdata::EwsdSkipItem(24));
@@ -104,10 +105,10 @@ FilePlan EwsdPlan() {
 
 // E10B: full blocks of 78 tickets numbered from 1 in every piece (a chain may start
 // again at 1), one minute apart from day 100 on.
-FilePlan E10bPlan() {
+FilePlan E10bPlan(std::size_t target) {
   FilePlan plan;
   plan.name = "E10B0410.DAT";
-  auto tickets = testdata::E10bRun(1, 64 * testdata::kE10bSlotsPerBlock, 100, 0, 0);
+  auto tickets = testdata::E10bRun(1, std::max<std::size_t>(1, target / 2048) * testdata::kE10bSlotsPerBlock, 100, 0, 0);
   plan.piece = testdata::E10bFile(testdata::E10bBlocks(tickets));
   plan.recordsPerPiece = tickets.size();
   plan.start = Stamp(DayOf2026(tickets.front().day), tickets.front().hour, tickets.front().minute, 0);
@@ -116,10 +117,10 @@ FilePlan E10bPlan() {
 }
 
 // C-DOT: 48-byte call records and nothing else; the date comes from the name.
-FilePlan CdotPlan() {
+FilePlan CdotPlan(std::size_t target) {
   FilePlan plan;
   plan.name = testdata::CdotFileName("BNGL", 17, 4, 26);
-  auto records = testdata::CdotCalls(kPieceTarget / testdata::kCdotRecordSize);
+  auto records = testdata::CdotCalls(std::max<std::size_t>(20, target / testdata::kCdotRecordSize));
   plan.piece = testdata::CdotFile(records);
   plan.recordsPerPiece = records.size();
   plan.start = "2026-04-17   00:00:00";
@@ -127,11 +128,12 @@ FilePlan CdotPlan() {
   return plan;
 }
 
-// AXE: blocks of text records of 100 to 160 characters, layout 0.
-FilePlan AxePlan() {
+// AXE: blocks of text records of 100 to 160 characters, layout 0; at least six blocks,
+// since the probe looks at five block boundaries.
+FilePlan AxePlan(std::size_t target) {
   FilePlan plan;
   plan.name = "TTFILE01.AXE";
-  auto records = testdata::AxeRun(0, 64 * 15, "260417", 0, 0, 1);
+  auto records = testdata::AxeRun(0, std::max<std::size_t>(6, target / 2048) * 15, "260417", 0, 0, 1);
   plan.piece = testdata::AxeFile(testdata::AxeBlocks(records));
   plan.recordsPerPiece = records.size();
   // Layout 0: time at 50, date at 71 (1-based).
@@ -142,10 +144,10 @@ FilePlan AxePlan() {
 
 // 5ESS: one record per line. The probe reads a 122-character stride, so records 1 to
 // 10 carry a 7 where it looks.
-FilePlan EssPlan() {
+FilePlan EssPlan(std::size_t target) {
   FilePlan plan;
   plan.name = "AMA20260417.001";
-  auto calls = testdata::EssRun(kPieceTarget / (testdata::kEssRecordLength + 1), "260417", 0, 0, 1);
+  auto calls = testdata::EssRun(std::max<std::size_t>(11, target / (testdata::kEssRecordLength + 1)), "260417", 0, 0, 1);
   for (std::size_t k = 1; k <= 10; ++k) {
     std::string route = std::to_string(3100 + k).insert(0, 1, '0') + " 00000000";
     route[13 - k] = '7';
@@ -158,13 +160,14 @@ FilePlan EssPlan() {
   return plan;
 }
 
-FilePlan PlanOf(const std::string& family) {
-  if (family == "OCB") return OcbPlan();
-  if (family == "EWSD") return EwsdPlan();
-  if (family == "E10B") return E10bPlan();
-  if (family == "CDOT") return CdotPlan();
-  if (family == "AXE") return AxePlan();
-  if (family == "5ESS") return EssPlan();
+// A file's plan, its piece of about `target` bytes.
+FilePlan PlanOf(const std::string& family, std::size_t target = kPieceTarget) {
+  if (family == "OCB") return OcbPlan(target);
+  if (family == "EWSD") return EwsdPlan(target);
+  if (family == "E10B") return E10bPlan(target);
+  if (family == "CDOT") return CdotPlan(target);
+  if (family == "AXE") return AxePlan(target);
+  if (family == "5ESS") return EssPlan(target);
   throw std::invalid_argument("no benchmark file for family " + family);
 }
 
@@ -301,6 +304,41 @@ BenchFile EnsureBenchFile(const std::string& family, std::uint64_t size, const s
   if (::rename(temp.c_str(), file.path.c_str()) != 0)
     throw std::runtime_error("cannot rename " + temp + ": " + std::strerror(errno));
   return file;
+}
+
+SmallFiles EnsureSmallFiles(const std::string& family, std::size_t count, std::uint64_t size,
+                            const std::string& folder) {
+  FilePlan plan = PlanOf(family, static_cast<std::size_t>(size));
+  Bytes bytes = plan.head;
+  Append(bytes, plan.piece);
+  Append(bytes, plan.tail);
+  SmallFiles files;
+  files.family = family;
+  files.size = bytes.size();
+  files.expected = plan.start + "," + plan.end + "," + std::to_string(plan.extraRecords + plan.recordsPerPiece);
+  const std::string dir = folder + "/small-" + SizeName(size) + "/" + family;
+  std::filesystem::create_directories(dir);
+  // The number goes after the name's first dot: a C-DOT name keeps its date.
+  const std::size_t dot = plan.name.find('.');
+  for (std::size_t i = 0; i < count; ++i) {
+    char number[32];
+    std::snprintf(number, sizeof number, ".%05zu", i);
+    std::string path = dir + "/" + std::string(plan.name).insert(dot == std::string::npos ? plan.name.size() : dot, number);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || static_cast<std::uint64_t>(st.st_size) != bytes.size()) {
+      int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      if (fd < 0) throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
+      try {
+        WriteAll(fd, bytes, path);
+      } catch (...) {
+        ::close(fd);
+        throw;
+      }
+      ::close(fd);
+    }
+    files.paths.push_back(std::move(path));
+  }
+  return files;
 }
 
 std::string BenchFolder(const std::string& given) {

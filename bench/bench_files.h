@@ -40,6 +40,17 @@ std::string EnsurePackedFile(const BenchFile& file, testdata::Packing packing);
 // it packs as real records do. The result its reader must give is in `expected`.
 BenchFile EnsurePackedCdotStream(std::uint64_t size, const std::string& folder);
 
+// `count` copies of a file of `family` of about `size` bytes, named as the family's
+// files are with a number after the name's first dot, in `folder`/small-SIZE/FAMILY.
+// Written when missing.
+struct SmallFiles {
+  std::string family;
+  std::vector<std::string> paths;
+  std::uint64_t size = 0;  // of each
+  std::string expected;    // each one's reader result
+};
+SmallFiles EnsureSmallFiles(const std::string& family, std::size_t count, std::uint64_t size, const std::string& folder);
+
 // The cache folder: `given` when not empty, else $VELLMARK_BENCH_DIR, else
 // /tmp/vellmark-bench. Created when missing.
 std::string BenchFolder(const std::string& given);

@@ -1,16 +1,22 @@
 #!/usr/bin/env python3
 """Turns vellmark-bench's JSON output (--benchmark_out=FILE --benchmark_out_format=json)
-into Markdown tables: readers against the file layer, verify mode with and without the
-calls per hour, readers on .gz and .zst copies
-against the plain files, the probe, whole CLI runs and,
-when measured, cold reads against cat.
+into Markdown tables: the whole program per family against cat, readers against the
+file layer, verify mode with and without the calls per hour, readers on .gz and .zst
+copies against the plain files, the probe, whole CLI runs on all six files and, when
+measured, cold reads against cat.
 
     bench/bench_table.py results.json
+    bench/bench_table.py --cli results.json     # only the table of the whole program
 """
 import json
 import sys
 
 GOALS = {"CDOT": 0.8, "EWSD": 0.7, "OCB": 0.9, "E10B": 0.5, "AXE": 0.5, "5ESS": 0.5}
+# The whole program against cat on one warm file: with digests (the default), without.
+CLI_GOALS = {"digests": {"CDOT": 0.8, "OCB": 0.8}, "no-digests": {"CDOT": 0.9, "OCB": 0.9}}
+CLI_GOAL_ELSE = {"digests": 0.6, "no-digests": 0.7}
+COLD_GOAL = 1.1        # the program on a file dropped from the cache, against cat on it
+SMALL_FILES_GOAL = 20000
 
 
 def short_name(run_name):
@@ -44,11 +50,70 @@ def time_in(row, unit):
     return seconds / scale[unit]
 
 
-def main(path):
+def median_of(runs, name):
+    r = runs.get(name)
+    return r["median"] if r else None
+
+
+def cli_table(runs, ctx):
+    """Per family: the whole program on one warm file against cat and the file layer,
+    with and without digests; both cores against one; small files per second; cold."""
+    measured = {n.split("/")[1] for n in runs if n.startswith("Cli/")}
+    families = [f for f in GOALS if f in measured] + sorted(measured - set(GOALS))
+    if not families:
+        return
+    load = ctx.get("load_avg", [])
+    print(f"Measured {ctx.get('date', '?')[:10]} on {ctx.get('host_name', '?')}: {ctx.get('num_cpus', '?')} cores at "
+          f"{ctx.get('mhz_per_cpu', '?')} MHz, load average {', '.join(f'{x:.2f}' for x in load) or '?'} at the end; "
+          f"median of {max((r['median'].get('repetitions', 1) for r in runs.values()), default=1)} runs each, "
+          "every program run timed by the clock.")
+    print()
+    print("| family | GB/s | / cat | / file layer | without digests GB/s | / cat | 2 cores / 1 | small files / s "
+          "| cold / cold cat |")
+    print("|---|---|---|---|---|---|---|---|---|")
+
+    def mark(ok):
+        return "" if ok is None else (" ok" if ok else " MISSED")
+
+    for fam in families:
+        size = next(n.split("/")[2] for n in runs if n.startswith(f"Cli/{fam}/"))
+        cat = median_of(runs, f"Cat/{fam}/{size}")
+        base = median_of(runs, f"Baseline/{fam}/{size}")
+        cells = []
+        for mode in ("digests", "no-digests"):
+            r = median_of(runs, f"Cli/{fam}/{size}/{mode}")
+            if not r:
+                cells += ["-", "-"] + (["-"] if mode == "digests" else [])
+                continue
+            goal = CLI_GOALS[mode].get(fam, CLI_GOAL_ELSE[mode])
+            ratio = gbps(r) / gbps(cat) if cat and gbps(cat) else None
+            cells.append(f"{gbps(r):.2f}")
+            cells.append("-" if ratio is None else f"{ratio:.2f}{mark(ratio >= goal)}")
+            if mode == "digests":
+                cells.append(f"{gbps(r) / gbps(base):.2f}" if base and gbps(base) else "-")
+        two, one = median_of(runs, f"Cli/{fam}/{size}/no-digests"), median_of(runs, f"Cli/{fam}/{size}/no-digests-one-core")
+        cells.append(f"{time_in(one, 's') / time_in(two, 's'):.2f}" if two and one else "-")
+        small = next((runs[n]["median"] for n in runs if n.startswith(f"SmallFiles/{fam}/")), None)
+        rate = small.get("files_per_second") if small else None
+        cells.append(f"{rate:,.0f}{mark(rate >= SMALL_FILES_GOAL)}" if rate else "-")
+        cold, cold_cat = median_of(runs, f"ColdCli/{fam}/{size}"), median_of(runs, f"ColdCat/{fam}/{size}")
+        if cold and cold_cat:
+            ratio = time_in(cold, "s") / time_in(cold_cat, "s")
+            cells.append(f"{ratio:.2f}{mark(ratio <= COLD_GOAL)}")
+        else:
+            cells.append("-")
+        print(f"| {fam} ({size}) | " + " | ".join(cells) + " |")
+    print()
+
+
+def main(path, only_cli=False):
     with open(path) as f:
         data = json.load(f)
     runs = aggregates(data.get("benchmarks", []))
     ctx = data.get("context", {})
+    cli_table(runs, ctx)
+    if only_cli:
+        return 0
     timed = "the clock" if any(
         r["median"].get("run_name", "").endswith("/real_time") for n, r in runs.items() if n.startswith("Reader/")
     ) else "the thread's CPU time (reads included)"
@@ -133,14 +198,14 @@ def main(path):
                   f"{time_in(r['max'], 's'):.2f}) | {gbps(r['median']):.2f} | {peak:.1f} |")
         print()
 
-    measured = {n.split("/")[1] for n in runs if n.startswith("ColdReader/")}
+    measured = {n.split("/")[1] for n in runs if n.startswith("ColdCli/")}
     cold = [f for f in GOALS if f in measured] + sorted(measured - set(GOALS))
     if cold:
-        print("| family, cold cache | reader s | cat s | reader / cat |")
+        print("| family, cold cache | vellmark-cli s | cat s | vellmark-cli / cat |")
         print("|---|---|---|---|")
         for fam in cold:
-            size = next(n.split("/")[2] for n in runs if n.startswith(f"ColdReader/{fam}/"))
-            r, c = runs[f"ColdReader/{fam}/{size}"], runs.get(f"ColdCat/{fam}/{size}")
+            size = next(n.split("/")[2] for n in runs if n.startswith(f"ColdCli/{fam}/"))
+            r, c = runs[f"ColdCli/{fam}/{size}"], runs.get(f"ColdCat/{fam}/{size}")
             rs = time_in(r["median"], "s")
             cs = time_in(c["median"], "s") if c else 0.0
             print(f"| {fam} ({size}) | {rs:.2f} | {cs:.2f} | {rs / cs if cs else 0:.2f} |")
@@ -149,7 +214,11 @@ def main(path):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 2:
+    args = sys.argv[1:]
+    only_cli = args[:1] == ["--cli"]
+    if only_cli:
+        args = args[1:]
+    if len(args) != 1:
         print(__doc__, file=sys.stderr)
         sys.exit(2)
-    sys.exit(main(sys.argv[1]))
+    sys.exit(main(args[0], only_cli))

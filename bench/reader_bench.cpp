@@ -1,9 +1,12 @@
 // vellmark-bench: reader throughput against the file layer's own (plain reads and
 // verify mode, with and without the calls per hour), the probe on small and large
-// files, and whole vellmark-cli runs with their peak memory.
+// files, and whole vellmark-cli runs: on one file of each family against `cat` (with
+// and without digests, on one core and on all), on many small files, on all six files
+// with their peak memory, and on files dropped from the page cache (--cold).
 //
 //   vellmark-bench [--size=1GiB] [--cache-dir=DIR] [--repetitions=5] [--cold]
-//                  [--verify-only] [--no-cli] [--no-packed] [--real-time] [benchmark options...]
+//                  [--small-files=10000] [--verify-only] [--no-cli] [--no-packed]
+//                  [--real-time] [benchmark options...]
 //   vellmark-bench --packed-memory=2GiB [--cache-dir=DIR]
 //
 // The readers also run on .gz and .zst copies of the files, unpacked by the archive
@@ -51,6 +54,8 @@ namespace {
 struct Options {
   std::uint64_t size = std::uint64_t{1} << 30;
   std::uint64_t smallSize = 1000 * 1000;
+  std::size_t smallFiles = 10000;              // files of about 10 KB for the files-per-second runs
+  std::uint64_t smallFileSize = 10 * 1024;
   std::string folder;
   int repetitions = 5;
   bool cold = false;
@@ -151,12 +156,23 @@ ChildRun Spawn(const std::vector<std::string>& argv, const std::string& out = "/
   return run;
 }
 
-std::vector<std::string> CliArgs(const Options& o, const std::vector<BenchFile>& files, int jobs) {
+std::vector<std::string> CliArgs(const Options& o, const std::vector<std::string>& paths, int jobs,
+                                 bool digests = true) {
   std::vector<std::string> args{o.cliPath, "analyse", "--year", std::to_string(kBenchYear), "--format", "json",
                                 "--jobs", std::to_string(jobs)};
-  for (const auto& f : files) args.push_back(f.path);
+  if (!digests) args.push_back("--no-digests");
+  args.insert(args.end(), paths.begin(), paths.end());
   return args;
 }
+
+std::vector<std::string> PathsOf(const std::vector<BenchFile>& files) {
+  std::vector<std::string> paths;
+  for (const auto& f : files) paths.push_back(f.path);
+  return paths;
+}
+
+// vellmark-cli on one file, as a user runs it on the machine: every core.
+int AllCores() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
 // Drops the file's pages from the page cache, so the next read comes from the disk.
 void Evict(const std::string& path) {
@@ -185,9 +201,15 @@ void MinMax(benchmark::internal::Benchmark* b, const Options& o, bool realTime =
 }
 
 // Checks what the timed runs rely on; prints each difference.
-bool Verify(const Options& o, const std::vector<BenchFile>& big, const std::vector<BenchFile>& small) {
+bool Verify(const Options& o, const std::vector<BenchFile>& big, const std::vector<BenchFile>& small,
+            const std::vector<SmallFiles>& many) {
   bool ok = true;
-  for (const auto* set : {&big, &small}) {
+  const std::vector<BenchFile> firstOfMany = [&] {
+    std::vector<BenchFile> firsts;
+    for (const auto& m : many) firsts.push_back({m.family, m.paths.front(), m.size, m.expected});
+    return firsts;
+  }();
+  for (const std::vector<BenchFile>* set : {&big, &small, &firstOfMany}) {
     for (const auto& f : *set) {
       std::string got = RunReader(f);
       if (got != f.expected) {
@@ -215,11 +237,16 @@ bool Verify(const Options& o, const std::vector<BenchFile>& big, const std::vect
   if (o.cli && ::access(o.cliPath.c_str(), X_OK) == 0) {
     std::string folder = BenchFolder(o.folder);
     std::string one = folder + "/jobs1.json", two = folder + "/jobs2.json";
-    ChildRun a = Spawn(CliArgs(o, big, 1), one), b = Spawn(CliArgs(o, big, 2), two);
-    if (a.status != 0 || b.status != 0 || Slurp(one) != Slurp(two)) {
-      std::cerr << "vellmark-cli analyse --jobs 1 and --jobs 2 differ (exit " << a.status << " and " << b.status
-                << ")\n";
-      ok = false;
+    // All six files at once, and each alone, walked in pieces on both cores.
+    std::vector<std::vector<std::string>> runs{PathsOf(big)};
+    for (const auto& f : big) runs.push_back({f.path});
+    for (const auto& paths : runs) {
+      ChildRun a = Spawn(CliArgs(o, paths, 1), one), b = Spawn(CliArgs(o, paths, 2), two);
+      if (a.status != 0 || b.status != 0 || Slurp(one) != Slurp(two)) {
+        std::cerr << "vellmark-cli analyse --jobs 1 and --jobs 2 differ on " << paths.front() << (paths.size() > 1 ? " and others" : "")
+                  << " (exit " << a.status << " and " << b.status << ")\n";
+        ok = false;
+      }
     }
     std::remove(one.c_str());
     std::remove(two.c_str());
@@ -227,7 +254,30 @@ bool Verify(const Options& o, const std::vector<BenchFile>& big, const std::vect
   return ok;
 }
 
-void Register(const Options& o, const std::vector<BenchFile>& big, const std::vector<BenchFile>& small) {
+// One vellmark-cli run per iteration, timed by the clock; `counters` adds rates.
+void RegisterCli(const Options& o, const std::string& name, std::vector<std::string> args, std::uint64_t bytes,
+                 std::size_t files = 0) {
+  MinMax(benchmark::RegisterBenchmark(name.c_str(),
+                                      [args, bytes, files](benchmark::State& state) {
+                                        long peak = 0;
+                                        for (auto _ : state) {
+                                          ChildRun run = Spawn(args);
+                                          if (run.status != 0) state.SkipWithError("vellmark-cli failed");
+                                          peak = std::max(peak, run.maxRssKiB);
+                                        }
+                                        state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+                                        state.counters["peak_rss_MiB"] = static_cast<double>(peak) / 1024.0;
+                                        if (files > 0)
+                                          state.counters["files_per_second"] = benchmark::Counter(
+                                              static_cast<double>(files), benchmark::Counter::kIsIterationInvariantRate);
+                                      })
+             ->Iterations(1)
+             ->Unit(benchmark::kMillisecond),
+         o, true);
+}
+
+void Register(const Options& o, const std::vector<BenchFile>& big, const std::vector<BenchFile>& small,
+              const std::vector<SmallFiles>& many) {
   for (const auto& f : big) {
     const std::string size = SizeName(o.size);
     MinMax(benchmark::RegisterBenchmark(("Baseline/" + f.family + "/" + size).c_str(),
@@ -293,35 +343,32 @@ void Register(const Options& o, const std::vector<BenchFile>& big, const std::ve
   if (o.cli) {
     std::uint64_t total = 0;
     for (const auto& f : big) total += f.size;
-    for (int jobs : {1, 2}) {
-      MinMax(benchmark::RegisterBenchmark(("CliAnalyse/all/" + SizeName(o.size) + "/jobs:" + std::to_string(jobs)).c_str(),
-                                          [o, big, jobs, total](benchmark::State& state) {
-                                            long peak = 0;
-                                            for (auto _ : state) {
-                                              ChildRun run = Spawn(CliArgs(o, big, jobs));
-                                              if (run.status != 0) state.SkipWithError("vellmark-cli failed");
-                                              peak = std::max(peak, run.maxRssKiB);
-                                            }
-                                            state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * total));
-                                            state.counters["peak_rss_MiB"] = static_cast<double>(peak) / 1024.0;
-                                          })
-                 ->Iterations(1)
-                 ->Unit(benchmark::kMillisecond),
-             o, true);
+    for (int jobs : {1, 2})
+      RegisterCli(o, "CliAnalyse/all/" + SizeName(o.size) + "/jobs:" + std::to_string(jobs), CliArgs(o, PathsOf(big), jobs),
+                  total);
+    // The whole program on one file, as a user compares it with `cat`: with digests (the
+    // default) and without, on every core and on one.
+    for (const auto& f : big) {
+      const std::string name = "Cli/" + f.family + "/" + SizeName(o.size) + "/";
+      RegisterCli(o, name + "digests", CliArgs(o, {f.path}, AllCores()), f.size);
+      RegisterCli(o, name + "no-digests", CliArgs(o, {f.path}, AllCores(), false), f.size);
+      RegisterCli(o, name + "no-digests-one-core", CliArgs(o, {f.path}, 1, false), f.size);
     }
+    // Many small files, probed and read.
+    for (const auto& m : many)
+      RegisterCli(o, "SmallFiles/" + m.family + "/" + std::to_string(m.paths.size()) + "x" + SizeName(m.size),
+                  CliArgs(o, m.paths, AllCores()), m.size * m.paths.size(), m.paths.size());
   }
   if (o.cold) {
     for (const auto& f : big) {
-      auto timeCold = [f](benchmark::State& state, bool cat) {
+      // The whole program, with its digests, against cat.
+      auto timeCold = [f, o](benchmark::State& state, bool cat) {
         for (auto _ : state) {
           state.PauseTiming();
           Evict(f.path);
           state.ResumeTiming();
-          if (cat) {
-            if (Spawn({"cat", f.path}).status != 0) state.SkipWithError("cat failed");
-          } else if (RunReader(f) != f.expected) {
-            state.SkipWithError("wrong reader result");
-          }
+          if (Spawn(cat ? std::vector<std::string>{"cat", f.path} : CliArgs(o, {f.path}, AllCores())).status != 0)
+            state.SkipWithError(cat ? "cat failed" : "vellmark-cli failed");
         }
         state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.size));
       };
@@ -331,7 +378,7 @@ void Register(const Options& o, const std::vector<BenchFile>& big, const std::ve
                  ->Iterations(1)
                  ->Unit(benchmark::kMillisecond),
              o, true);
-      MinMax(benchmark::RegisterBenchmark(("ColdReader/" + f.family + "/" + size).c_str(),
+      MinMax(benchmark::RegisterBenchmark(("ColdCli/" + f.family + "/" + size).c_str(),
                                           [timeCold](benchmark::State& s) { timeCold(s, false); })
                  ->Iterations(1)
                  ->Unit(benchmark::kMillisecond),
@@ -379,6 +426,8 @@ int main(int argc, char** argv) {
       o.size = ParseSize(value);
     } else if (TakeOption(arg, "--small-size", value)) {
       o.smallSize = ParseSize(value);
+    } else if (TakeOption(arg, "--small-files", value)) {
+      o.smallFiles = static_cast<std::size_t>(std::strtoull(value.c_str(), nullptr, 10));
     } else if (TakeOption(arg, "--cache-dir", value)) {
       o.folder = value;
     } else if (TakeOption(arg, "--repetitions", value)) {
@@ -430,11 +479,13 @@ int main(int argc, char** argv) {
     }
   }
   std::vector<BenchFile> big, small;
+  std::vector<SmallFiles> many;
   try {
     std::string folder = BenchFolder(o.folder);
     for (const auto& family : BenchFamilies()) {
       big.push_back(EnsureBenchFile(family, o.size, folder));
       small.push_back(EnsureBenchFile(family, o.smallSize, folder));
+      if (o.cli && o.smallFiles > 0) many.push_back(EnsureSmallFiles(family, o.smallFiles, o.smallFileSize, folder));
     }
   } catch (const std::exception& e) {
     std::cerr << "vellmark-bench: " << e.what() << "\n";
@@ -450,15 +501,22 @@ int main(int argc, char** argv) {
         benchmark::DoNotOptimize(ReadAndSum(f.path));
       }
     }
+    for (const auto& m : many) {
+      for (const auto& path : m.paths) {
+        Evict(path);
+        benchmark::DoNotOptimize(ReadAndSum(path));
+      }
+    }
   } catch (const std::exception& e) {
     std::cerr << "vellmark-bench: " << e.what() << "\n";
     return 1;
   }
-  if (!Verify(o, big, small)) return 1;
-  std::cerr << "vellmark-bench: reader results and probes as expected on " << big.size() + small.size() << " files\n";
+  if (!Verify(o, big, small, many)) return 1;
+  std::cerr << "vellmark-bench: reader results and probes as expected on " << big.size() + small.size() + many.size()
+            << " files\n";
   if (o.verifyOnly) return 0;
 
-  Register(o, big, small);
+  Register(o, big, small, many);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

@@ -158,12 +158,17 @@ std::string ParseOptions(const Arguments& args, AnalyseOptions& options) {
       options.read.verify = true;
     } else if (name == "--sha256" && !hasValue) {
       options.read.sha256 = true;
+    } else if (name == "--no-digests" && !hasValue) {
+      options.read.digests = false;
     } else {
       return "unknown option: " + arg;
     }
   }
   if (options.paths.empty() && options.filesFrom.empty()) return "no PATH given";
   if (options.nulSeparated && options.filesFrom.empty()) return "-0 goes with --files-from";
+  if (options.read.sha256 && !options.read.digests) return "--sha256 and --no-digests exclude each other";
+  // A large file is walked on as many cores as files are read at once.
+  options.read.cores = static_cast<unsigned>(options.jobs);
   return "";
 }
 
@@ -230,7 +235,7 @@ int AnalyseCommand(const Arguments& args, CliIo& io) {
   // An archive stands for its members: the outcomes are per entry path.
   std::vector<std::string> paths;
   std::vector<OfferOutcome> outcomes;
-  for (Offer& offer : session.OfferEntries(options.paths)) {
+  for (Offer& offer : session.OfferEntries(options.paths, static_cast<unsigned>(options.jobs))) {
     paths.push_back(std::move(offer.path));
     outcomes.push_back(offer.outcome);
   }

@@ -46,7 +46,7 @@ int ExportCommand(const Arguments& args, CliIo& io);
 // Usage lines, shared by the help text and the commands' own errors.
 inline constexpr const char* kProbeUsage = "probe [--files-from FILE [-0]] PATH...";
 inline constexpr const char* kAnalyseUsage =
-    "analyse [--format table|json|csv|vmr|jsonl] [--year YYYY] [--jobs N] [--verify] [--sha256] "
+    "analyse [--format table|json|csv|vmr|jsonl] [--year YYYY] [--jobs N] [--verify] [--sha256] [--no-digests] "
     "[--unpack-limit SIZE] [--unpack-ratio N] [--continuity] [--gap-minutes N] [--exchange-rule FAMILY=REGEX] "
     "[-o FILE.vmr] [--xlsx FILE.xlsx] [--force] [--resume RESULTS.jsonl] [--files-from FILE [-0]] PATH...";
 inline constexpr const char* kMergeUsage =

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -26,7 +27,9 @@ class BlockReader {
 
   // The file's length when it was opened; the reader never looks past it.
   std::uint64_t fileSize() const { return size_; }
-  std::size_t blockSize() const { return buffer_.size(); }
+  std::size_t blockSize() const { return capacity_; }
+  InputFile& file() { return file_; }
+  std::uint8_t fill() const { return fill_; }
 
   // A view that starts at `offset` and holds at least the n bytes [offset, offset + n)
   // that lie inside the file, often more (up to the end of the buffer). Positions past
@@ -42,12 +45,22 @@ class BlockReader {
     digest_ = digest;
     beside_ = beside;
   }
+  // Hashes on the reading thread from now on (its other core is put to other work).
+  void hashHere() { beside_ = false; }
 
  private:
   InputFile& file_;
   std::uint8_t fill_;
   std::uint64_t size_;
-  std::vector<std::uint8_t> buffer_;
+  std::size_t capacity_;
+  // Page-aligned like the page cache it is copied from (a copy between addresses a few
+  // bytes apart within their pages runs at half speed), and left uninitialised: only
+  // bytes read are looked at.
+  struct FreeAligned {
+    void operator()(std::uint8_t* p) const { ::operator delete[](p, std::align_val_t{kPage}); }
+  };
+  static constexpr std::size_t kPage = 4096;
+  std::unique_ptr<std::uint8_t[], FreeAligned> buffer_;
   std::uint64_t start_ = 0;   // file offset of buffer_[0]
   std::size_t length_ = 0;    // valid bytes in buffer_
   ContentDigest* digest_ = nullptr;

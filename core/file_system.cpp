@@ -45,6 +45,7 @@ class PosixInputFile : public InputFile {
     return ReadFullyAt(fd_, offset, buffer, n);
   }
   std::uint64_t size() const override { return size_; }
+  bool concurrentReads() const override { return true; }
 
  private:
   int fd_;
@@ -84,6 +85,8 @@ class PosixOutputFile : public OutputFile {
  private:
   int fd_;
 };
+
+constexpr off_t kSequentialFrom = off_t{1} << 20;
 
 class PosixFileSystem : public FileSystem {
  public:
@@ -126,9 +129,11 @@ class PosixFileSystem : public FileSystem {
       ::close(fd);
       return MakeIoError(IoStep::Open, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     }
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Reads block again (some network file systems honour O_NONBLOCK on files); of the
+    // flags F_SETFL sets, the open gave no other. Read-ahead is worth asking for only
+    // where there is more to read than one large read takes.
+    ::fcntl(fd, F_SETFL, 0);
+    if (st.st_size > kSequentialFrom) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return std::unique_ptr<InputFile>(new PosixInputFile(fd, static_cast<std::uint64_t>(st.st_size)));
   }
 

@@ -39,6 +39,9 @@ class InputFile {
   // The length when it is known without reading the whole file (for unpacked bytes,
   // once they are all unpacked), so a look at the head stays a look at the head.
   virtual std::optional<std::uint64_t> sizeIfKnown() const { return size(); }
+  // True when readAt may be called from several threads at once (a plain file's
+  // pread), so a large file can be walked in pieces side by side.
+  virtual bool concurrentReads() const { return false; }
 };
 
 class OutputFile {

@@ -24,6 +24,8 @@ struct ReadFailure {
   FailureKind kind = FailureKind::Read;
   std::string reason;
   std::optional<std::uint64_t> offset = std::nullopt;  // where in the file, when known
+
+  bool operator==(const ReadFailure&) const = default;
 };
 
 // A failed file operation: kind Open for an open, Corrupt for bytes that cannot be

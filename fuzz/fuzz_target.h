@@ -21,19 +21,30 @@ namespace vellmark::fuzz {
 // Runs `read` on the bytes as the file `path`, with a fixed clock (mid-June 2026) and
 // a stop poll that always answers no, as Analyse does and as Verify Counts does. A
 // reader refuses a file it cannot make sense of with a failure value; any exception
-// escaping it is a finding.
+// escaping it is a finding, and so is a file that reads otherwise when it is walked
+// in pieces side by side.
 template <typename Read>
 void RunReader(Read read, const std::string& path, const std::uint8_t* data, std::size_t size) {
   MemoryFileSystem files;
   files.put(path, std::vector<std::uint8_t>(data, data + size));
   Clock clock = Clock::MidYear(2026);
-  for (bool verify : {false, true}) {
+  auto readWith = [&](const ReadOptions& options) {
     ReaderContext::Hooks hooks;
     hooks.pollStop = [] { return false; };
+    ReaderContext context(files, clock, std::move(hooks), options);
+    return read(path, context);
+  };
+  for (bool verify : {false, true}) {
     ReadOptions options;
     options.verify = verify;
-    ReaderContext context(files, clock, std::move(hooks), options);
-    ReaderOutcome outcome = read(path, context);
+    options.cores = 1;
+    ReaderOutcome outcome = readWith(options);
+    // Pieces of a size the bytes choose, so the fuzzer moves the cuts too; without the
+    // digest, which keeps light walks whole.
+    options.cores = 0;
+    options.digests = false;
+    options.pieceBytes = 1 + (size > 0 ? data[size / 2] : 0) % 97 + size / 7;
+    if (!(readWith(options) == outcome)) std::abort();
     // A stop poll that never says yes cannot end in Stopped.
     if (std::holds_alternative<Stopped>(outcome)) std::abort();
     // Every call counted in an hour is a call the walk counted.

@@ -25,6 +25,11 @@ class HourCounter {
     ++*last_;
   }
 
+  // Adds the counts of another walk of the same file (a later piece of it).
+  void merge(const HourCounter& other) {
+    for (const auto& [key, calls] : other.counts_) counts_[key] += calls;
+  }
+
   // `stampOf` gives, for a key, the time text the reader would show for a call of
   // that hour ("YYYY-MM-DD   hh:..."). Keys whose text is no real date and hour are
   // left out; keys of the same hour are added up. In hour order.

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 #include <optional>
 
 #include "core/block_reader.h"
 #include "readers/ewsd_packages.h"
+#include "readers/file_pieces.h"
 #include "readers/hour_counter.h"
 #include "readers/reader_toolkit.h"
 
@@ -16,6 +18,8 @@ namespace {
 
 constexpr std::uint8_t kEwsdFill = 0;
 constexpr std::uint64_t kBarMaximum = 100;
+// How far before a piece a chain is walked to meet the file's own.
+constexpr std::uint64_t kWarmUp = std::uint64_t{8} << 10;
 
 // The length of the items whose first byte alone gives it; 0 for skip items (0x81)
 // and call records, whose second byte gives theirs.
@@ -94,86 +98,6 @@ class ItemScanner {
     return std::nullopt;
   }
 
-  // Walks on from `pos` like FindNextEwsdRecord, counting the call records into
-  // `count` and keeping the last one in `last`, without stopping at each. Returns
-  // true after a record that ends at or past `progressAt` - 1 (the bar may move;
-  // `pos` is just past that record), false when the records end.
-  // With kHours, every record is also counted under its hour in `hours`.
-  template <bool kHours>
-  bool CountEwsdRecords(std::uint64_t& pos, std::uint64_t progressAt, std::uint64_t& count, RecordPlace& last,
-                        HourCounter* hours) {
-    while (pos < size_) {
-      if (!load(pos)) return false;
-      const std::uint8_t* bytes = view_.data();
-      const std::size_t n = view_.size();
-      std::size_t at = 0;
-      std::uint64_t counted = 0;
-      std::size_t lastAt = 0;
-      std::uint8_t lastLength = 0;
-      bool progressDue = false;
-      bool ended = false;
-      std::optional<RecordPlace> crossing;  // a record the view holds only the start of
-      // Records ending at or past this offset in the view call for the bar.
-      const std::uint64_t dueAt = progressAt - 1 > viewStart_ ? progressAt - 1 - viewStart_ : 0;
-      // The kind only steers branches, which the processor predicts: the next
-      // item's offset then waits on no load but a length byte's.
-      while (at + 1 < n) {
-        std::uint8_t kind = bytes[at];
-        std::uint8_t fixed = kFixedLength[kind];
-        if (fixed == 1) {
-          at += 1;
-        } else if (fixed == 32) {
-          at += 32;
-        } else if (fixed == 64) {
-          at += 64;
-        } else {
-          std::uint8_t length = bytes[at + 1];
-          if (length == 0) {
-            ended = true;
-            break;
-          }
-          if (kind != 0x81) {
-            ++counted;
-            lastAt = at;
-            lastLength = length;
-            if constexpr (kHours) {
-              if (at + length + 1 <= n || viewEnd() >= size_)
-                CountHour(ByteView(bytes + at, std::min<std::size_t>(length + 1u, n - at)), length, *hours);
-              else
-                crossing = RecordPlace{viewStart_ + at, length};
-            }
-            if (at + length >= dueAt) {
-              at += length;
-              progressDue = true;
-              break;
-            }
-          }
-          at += length;
-        }
-      }
-      count += counted;
-      if (counted > 0) last = RecordPlace{viewStart_ + lastAt, lastLength};
-      pos = viewStart_ + at;
-      if constexpr (kHours) {
-        if (crossing && !CountHourAt(*crossing, *hours)) return false;
-      }
-      if (progressDue) return true;
-      if (ended || pos >= size_) return false;
-      if (pos + 2 > viewEnd() && viewEnd() < size_) continue;  // a new view first
-
-      // The file's last byte: its second byte reads as the fill.
-      auto place = FindNextEwsdRecord(pos);
-      if (!place) return false;
-      ++count;
-      last = *place;
-      if constexpr (kHours) {
-        if (!CountHourAt(*place, *hours)) return false;
-      }
-      if (pos + 1 >= progressAt) return true;
-    }
-    return false;
-  }
-
   // Counts the record at `place` under its hour, reading it anew; the view held
   // before is gone then. False when the read fails.
   bool CountHourAt(const RecordPlace& place, HourCounter& hours) {
@@ -185,11 +109,13 @@ class ItemScanner {
     return true;
   }
 
- private:
+  // Counts a record under its hour: `bytes` holds its L + 1 bytes, or those the file has.
   static void CountHour(const ByteView& bytes, std::size_t length, HourCounter& hours) {
     if (auto key = EwsdLeadingHourKey(bytes, length)) hours.add(*key);
     else if (std::uint32_t walked = EwsdCallHourKey(EwsdRecordBuffer{bytes, length, false, 0})) hours.add(walked);
   }
+
+ private:
 
   // The bytes from `pos` on, at least two where the file has them.
   bool load(std::uint64_t pos) {
@@ -204,6 +130,149 @@ class ItemScanner {
   ByteView view_;
   std::uint64_t viewStart_ = 0;
 };
+
+// What a walk of the items found: the call records it counted and the last of them.
+struct EwsdTally {
+  WalkEnd end;
+  std::uint64_t count = 0;
+  RecordPlace last;
+  HourCounter hours;
+
+  void join(EwsdTally&& later) {
+    count += later.count;
+    if (later.count > 0) last = later.last;
+    hours.merge(later.hours);
+    end = later.end;
+  }
+};
+
+// The first byte from `at` on that is not a filler (0x80), looking eight at a time;
+// `n` at most.
+std::size_t PastFillers(const std::uint8_t* p, std::size_t at, std::size_t n) {
+  for (; at + 8 <= n; at += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p + at, sizeof w);
+    if (std::uint64_t other = w ^ 0x8080808080808080) return at + static_cast<std::size_t>(__builtin_ctzll(other)) / 8;
+  }
+  while (at < n && p[at] == 0x80) ++at;
+  return at;
+}
+
+// Walks the items that start in [from, until), counting the call records; `from` is
+// an item start. An item that would not move on ends the walk there. The pace is
+// reached after a record whose end + 1 reaches due(), with that position. With kHours,
+// every record is also counted under its hour.
+template <bool kHours>
+EwsdTally WalkEwsdItems(Cursor& cursor, std::uint64_t from, std::uint64_t until, Pace& pace) {
+  EwsdTally t;
+  std::uint64_t count = 0;  // in registers through the loop
+  std::uint64_t lastAt = 0;
+  std::uint8_t lastLength = 0;
+  const std::uint64_t size = cursor.size();
+  std::uint64_t pos = from;
+  while (pos < until) {
+    ByteView view = cursor.at(pos, 2);
+    if (cursor.failure()) {
+      t.end.failure = cursor.failure();
+      return t;
+    }
+    const std::uint8_t* p = view.data();
+    const std::size_t n = view.size();
+    // Items whose first two bytes lie in the view and that start before `until`.
+    const std::size_t stopAt = static_cast<std::size_t>(std::min<std::uint64_t>(n, until - pos));
+    const std::size_t limit = std::min(stopAt, n - 1);
+    std::optional<RecordPlace> crossing;  // a record the view holds only the start of
+    std::size_t at = 0;
+    bool ended = false, due = false;
+    // The kind only steers branches, which the processor predicts: the next item's
+    // offset then waits on no load but a length byte's.
+    while (at < limit) {
+      const std::uint8_t kind = p[at];
+      const std::uint8_t fixed = kFixedLength[kind];
+      if (fixed == 1) {
+        at = PastFillers(p, at + 1, stopAt);
+      } else if (fixed != 0) {
+        at += fixed;
+      } else {
+        const std::uint8_t length = p[at + 1];
+        if (length == 0) {
+          ended = true;
+          break;
+        }
+        if (kind != 0x81) {
+          ++count;
+          lastAt = pos + at;
+          lastLength = length;
+          if constexpr (kHours) {
+            if (at + length + 1u <= n || pos + n >= size)
+              ItemScanner::CountHour(ByteView(p + at, std::min<std::size_t>(length + 1u, n - at)), length, t.hours);
+            else
+              crossing = RecordPlace{lastAt, length};
+          }
+          if (pos + at + length + 1 >= pace.due()) {
+            at += length;
+            due = true;
+            break;
+          }
+        }
+        at += length;
+      }
+    }
+    pos += at;
+    if constexpr (kHours) {
+      if (crossing) {
+        ByteView record = cursor.at(crossing->offset, crossing->length + 1u);
+        if (cursor.failure()) {
+          t.end.failure = cursor.failure();
+          return t;
+        }
+        ItemScanner::CountHour(record.sub(0, crossing->length + 1u), crossing->length, t.hours);
+      }
+    }
+    if (ended) {
+      t.end.ended = true;
+      break;
+    }
+    if (due && !pace.reached(pos + 1)) {
+      t.end.stopped = true;
+      break;
+    }
+    // The file's last byte: its second byte reads as the fill, a length of 0.
+    if (pos + 1 == size && pos < until) {
+      const std::uint8_t kind = cursor.at(pos, 1)[0];
+      if (cursor.failure()) {
+        t.end.failure = cursor.failure();
+        return t;
+      }
+      if (kFixedLength[kind] == 0) {
+        t.end.ended = true;
+        break;
+      }
+      pos += kFixedLength[kind];
+    }
+  }
+  t.count = count;
+  t.last = RecordPlace{lastAt, lastLength};
+  t.end.next = pos;
+  return t;
+}
+
+// Where a walk of the items most likely stands at `mark`: the first item start from
+// the mark on of a chain started `warmUp` bytes before it, since most chains soon meet
+// the file's own (a length of 0 is no item: the chain starts again at the next byte).
+// The join checks it.
+std::optional<std::uint64_t> StartNearEwsdItem(Cursor& cursor, std::uint64_t mark, std::uint64_t limit,
+                                               std::uint64_t warmUp) {
+  std::uint64_t pos = mark - std::min(mark, warmUp);
+  while (pos < mark) {
+    ByteView v = cursor.at(pos, 2);
+    if (cursor.failure() || v.size() < 2) return std::nullopt;
+    const std::uint8_t fixed = kFixedLength[v[0]];
+    pos += fixed != 0 ? fixed : v[1] != 0 ? v[1] : 1;
+  }
+  if (pos < limit) return pos;
+  return std::nullopt;
+}
 
 // Decodes the packages of one record; an unknown package gives up the file.
 Result<EwsdPackageWalk, ReadFailure> WalkRecord(Cursor& cursor, const RecordPlace& place, ReaderContext& ctx) {
@@ -232,58 +301,73 @@ Result<EwsdPackageWalk, ReadFailure> WalkRecord(Cursor& cursor, const RecordPlac
 ReaderOutcome ReadEwsdFile(const std::string& path, ReaderContext& ctx) {
   auto opened = ctx.open(path, kEwsdFill);
   if (!opened) return FromIoError(opened.error());
-  Cursor cursor(**opened);
+  BlockReader& file = **opened;
+  Cursor cursor(file);
   const std::uint64_t size = cursor.size();
   // Files under 100 bytes have no steps: the bar stays put.
   PercentSteps steps(size / kBarMaximum);
+  std::uint64_t previousPercent = 0;
+  // After a record that reaches the next step: false when the user stopped the pass.
+  Pace pace(
+      [&](std::uint64_t position, std::uint64_t& due) {
+        std::uint64_t percent = steps.value(position);
+        due = steps.next();
+        if (percent > previousPercent && percent <= kBarMaximum) {
+          ctx.setProgress(static_cast<int>(percent));
+          if (ctx.pollStop()) return false;
+        }
+        previousPercent = percent;
+        return true;
+      },
+      steps.next());
+  PieceRules rules;
+  // Never more than a piece: small pieces are for tests.
+  rules.lookBehind = std::min(kWarmUp, ctx.options().pieceBytes);
+  rules.startNear = [warmUp = rules.lookBehind](Cursor& near, std::uint64_t mark, std::uint64_t limit) {
+    return StartNearEwsdItem(near, mark, limit, warmUp);
+  };
+  const std::uint64_t divisor = size / kBarMaximum;
+  rules.progressAt = [divisor](std::uint64_t position) { return divisor > 0 ? position / divisor : 0; };
+  rules.polls = true;
 
   ItemScanner scanner(cursor);
   std::uint64_t position = 0;
-  std::uint64_t count = 0;
-  std::uint64_t previousPercent = 0;
-  // After a record that reaches the next step: true when the user stopped the pass.
-  auto moveBar = [&] {
-    std::uint64_t percent = steps.value(position + 1);
-    if (percent > previousPercent && percent <= kBarMaximum) {
-      ctx.setProgress(static_cast<int>(percent));
-      if (ctx.pollStop()) return true;
-    }
-    previousPercent = percent;
-    return false;
-  };
-
   CallRange range;
-  RecordPlace last;
+  EwsdTally tally;
   const bool countHours = ctx.countsHours();
-  HourCounter hours;
   // The first record is decoded; the others are only counted, the last one kept.
   if (auto first = scanner.FindNextEwsdRecord(position)) {
     auto walk = WalkRecord(cursor, *first, ctx);
     if (!walk) return walk.error();
     range.start = walk->text();
     range.startOffset = first->offset;
-    count = 1;
-    last = *first;
-    if (countHours && !scanner.CountHourAt(*first, hours)) return FromIoError(*cursor.failure());
-    bool due = steps.due(position + 1);
-    for (;;) {
-      if (due && moveBar()) {
-        ctx.setProgress(0);
-        return Stopped{};
-      }
-      if (position >= size) break;
-      due = countHours ? scanner.CountEwsdRecords<true>(position, steps.next(), count, last, &hours)
-                       : scanner.CountEwsdRecords<false>(position, steps.next(), count, last, nullptr);
-      if (!due) break;
+    tally.count = 1;
+    tally.last = *first;
+    tally.end.next = position;
+    if (countHours && !scanner.CountHourAt(*first, tally.hours)) return FromIoError(*cursor.failure());
+    if (position + 1 >= pace.due() && !pace.reached(position + 1)) {
+      ctx.setProgress(0);
+      return Stopped{};
     }
+    tally.join(countHours ? WalkInPieces<EwsdTally>(ctx, file, position, rules, pace, WalkEwsdItems<true>)
+                          : WalkInPieces<EwsdTally>(ctx, file, position, rules, pace, WalkEwsdItems<false>));
+    if (tally.end.stopped) {
+      ctx.setProgress(0);
+      return Stopped{};
+    }
+    if (tally.end.failure) return FromIoError(*tally.end.failure);
+    position = tally.end.next;
   }
   if (cursor.failure()) return FromIoError(*cursor.failure());
 
   ctx.setProgress(0);
+  const std::uint64_t count = tally.count;
+  const RecordPlace& last = tally.last;
   range.records = count;
   if (ctx.options().verify) range.verifiedRecords = count;  // every record is walked already
   if (countHours)
-    range.callsPerHour = hours.finish([](std::uint64_t key) { return EwsdHourStamp(static_cast<std::uint32_t>(key)); });
+    range.callsPerHour =
+        tally.hours.finish([](std::uint64_t key) { return EwsdHourStamp(static_cast<std::uint32_t>(key)); });
   if (position + 1 < size)
     range.warnings.push_back({WarningKind::StoppedEarly,
                               "an item that does not move on leaves " + ByteCount(size - position) + " unread",

@@ -5,6 +5,7 @@
 #include "readers/reader_toolkit.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vellmark {
 
@@ -64,51 +65,126 @@ OcbLayout OcbLayoutOf(FileSystem& files, const std::string& path, OcbLayout prev
   return OcbLayoutFromHead(ByteView(head.data(), have, kOcbFill), previous);
 }
 
-Result<OcbScan> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& header, ReaderContext& ctx,
-                               HourCounter* hours) {
-  ctx.setProgress(0);
+Result<OcbHeader> ReadOcbHeader(BlockReader& file, OcbLayout layout) {
+  OcbHeader header;
+  // A header cut before the end of its day field is no block.
+  if (layout.base + 8 > file.fileSize()) return header;
+  auto block = file.view(layout.base, 8);
+  if (!block) return block.error();
+  header.year = static_cast<unsigned>(block->bcd(5, 1));
+  header.day = static_cast<unsigned>(block->bcd(6, 2));
+  return header;
+}
+
+void OcbScan::join(OcbScan&& later) {
+  blocks += later.blocks;
+  endMarkAt = later.endMarkAt;
+  if (!notFullAt) notFullAt = later.notFullAt;
+  if (!trailingAt) trailingAt = later.trailingAt;
+  calls += later.calls;
+  hours.merge(later.hours);
+  end = later.end;
+}
+
+namespace {
+
+// The F nibbles among the 18 of a slot's digit field, which lies in memory.
+int FillerNibbles(const std::uint8_t* digits) {
+  std::uint64_t w;
+  std::memcpy(&w, digits, sizeof w);
+  // A nibble is F when its four bits are all set.
+  const std::uint64_t f = w & (w >> 1) & (w >> 2) & (w >> 3) & 0x1111111111111111;
+  return __builtin_popcountll(f) + ((digits[8] >> 4) == 0xF) + ((digits[8] & 0x0F) == 0xF);
+}
+
+bool SlotHoldsCall(const std::uint8_t* slot) {
+  const int fillers = FillerNibbles(slot + 18);
+  return fillers > 0 && fillers < 18;
+}
+
+// Walks the blocks that start in [from, until); `from` is a block start. The pace is
+// reached after a block counted that reaches due(), with the offset after it.
+OcbScan WalkOcbBlocks(Cursor& cursor, OcbLayout layout, std::uint64_t from, std::uint64_t until, Pace& pace,
+                      bool verify, bool countHours) {
   OcbScan scan;
-  const bool verify = ctx.options().verify;
-  for (;;) {
-    const std::uint64_t start = BlockStart(layout, scan.blocks);
+  const std::uint64_t size = cursor.size();
+  const std::uint64_t stride = kOcbBlockLength + layout.padding;
+  std::uint64_t start = from;
+  for (; start < until; start += stride) {
     // A header cut before the end of its day field is no block: its half mark
     // followed by filler would read as a day.
-    if (start + 8 > file.fileSize()) {
-      if (start < file.fileSize()) scan.trailingAt = start;
+    if (start + 8 > size) {
+      if (start < size) scan.trailingAt = start;
+      scan.end.ended = true;
       break;
     }
-    auto block = file.view(start, kOcbBlockLength);
-    if (!block) return block.error();
-    unsigned day = static_cast<unsigned>(block->bcd(6, 2));
-    if (scan.blocks == 0) {
-      header.year = static_cast<unsigned>(block->bcd(5, 1));
-      header.day = day;
+    ByteView block = cursor.at(start, kOcbBlockLength);
+    if (cursor.failure()) {
+      scan.end.failure = cursor.failure();
+      return scan;
     }
+    const unsigned day = static_cast<unsigned>(block.bcd(6, 2));
     if (day == 0 || day == 4040) {
       scan.endMarkAt = start;
+      scan.end.ended = true;
       break;
     }
     // Only slots wholly in the file hold calls; a full block ends with one.
-    const std::uint64_t inFile = std::min<std::uint64_t>(block->size(), file.fileSize() - start);
-    auto isCall = [&](int k) { return kOcbSlotsOffset + kOcbSlotLength * (k + 1) <= inFile && IsOcbCall(block->sub(kOcbSlotsOffset + kOcbSlotLength * k, kOcbSlotLength)); };
+    const std::uint64_t inFile = std::min<std::uint64_t>(block.size(), size - start);
+    const std::uint8_t* slots = block.data() + kOcbSlotsOffset;
+    auto isCall = [&](int k) {
+      return kOcbSlotsOffset + kOcbSlotLength * static_cast<unsigned>(k + 1) <= inFile &&
+             SlotHoldsCall(slots + kOcbSlotLength * static_cast<unsigned>(k));
+    };
     if (!scan.notFullAt && !isCall(kOcbSlotsPerBlock - 1)) scan.notFullAt = start;
     if (inFile < kOcbBlockLength && !scan.trailingAt) scan.trailingAt = start;
-    if (verify && hours) {
+    if (verify) {
       // A slot that holds a call lies wholly in the view: its day and hour bytes are read in place.
-      const std::uint8_t* slots = block->data() + kOcbSlotsOffset;
       for (int k = 0; k < kOcbSlotsPerBlock; ++k) {
         if (!isCall(k)) continue;
         ++scan.calls;
         const std::uint8_t* slot = slots + kOcbSlotLength * static_cast<unsigned>(k);
-        hours->add(std::uint64_t{slot[3]} << 16 | std::uint64_t{slot[4]} << 8 | slot[5]);
+        if (countHours) scan.hours.add(std::uint64_t{slot[3]} << 16 | std::uint64_t{slot[4]} << 8 | slot[5]);
       }
-    } else if (verify) {
-      for (int k = 0; k < kOcbSlotsPerBlock; ++k) scan.calls += isCall(k);
     }
     ++scan.blocks;
-    std::uint64_t percent = 100 * scan.blocks / kProgressBlocks;
-    if (percent <= 100) ctx.setProgress(static_cast<int>(percent));
+    if (start + stride >= pace.due() && !pace.reached(start + stride)) {
+      scan.end.stopped = true;
+      return scan;
+    }
   }
+  scan.end.next = start;
+  return scan;
+}
+
+}  // namespace
+
+OcbScan CountOcbBlocks(BlockReader& file, OcbLayout layout, ReaderContext& ctx) {
+  ctx.setProgress(0);
+  const std::uint64_t stride = kOcbBlockLength + layout.padding;
+  // The bar shows the blocks counted; it refuses the values past 100.
+  auto percentAt = [&](std::uint64_t position) {
+    return 100 * ((position - std::min(position, layout.base)) / stride) / kProgressBlocks;
+  };
+  Pace pace([&](std::uint64_t position, std::uint64_t& due) {
+    due = position + stride;
+    const std::uint64_t percent = percentAt(position);
+    if (percent <= 100) ctx.setProgress(static_cast<int>(percent));
+    return true;
+  });
+  PieceRules rules;
+  rules.startNear = [&](Cursor&, std::uint64_t boundary, std::uint64_t limit) -> std::optional<std::uint64_t> {
+    const std::uint64_t start = layout.base + (boundary - layout.base + stride - 1) / stride * stride;
+    if (start < limit) return start;
+    return std::nullopt;
+  };
+  rules.progressAt = percentAt;
+  const bool verify = ctx.options().verify;
+  const bool countHours = ctx.countsHours();
+  OcbScan scan = WalkInPieces<OcbScan>(ctx, file, layout.base, rules, pace,
+                                       [&](Cursor& cursor, std::uint64_t from, std::uint64_t until, Pace& paced) {
+                                         return WalkOcbBlocks(cursor, layout, from, until, paced, verify, countHours);
+                                       });
   ctx.setProgress(100);
   return scan;
 }
@@ -121,6 +197,7 @@ std::string OcbHourStamp(std::uint64_t key, const OcbHeader& header) {
 }
 
 bool IsOcbCall(const ByteView& slot) {
+  if (slot.contains(18, 9)) return SlotHoldsCall(slot.data());
   // The digit field holds some digits and some filler.
   int fillers = 0;
   for (std::size_t i = 18; i < 27; ++i) {
@@ -165,37 +242,38 @@ ReaderOutcome ReadOcbFile(const std::string& path, OcbLayout& carried, ReaderCon
   auto layout = ProbeOcbLayout(file, carried);
   if (!layout) return FromIoError(layout.error());
   carried = *layout;
-  OcbHeader header;
-  HourCounter hours;
-  auto scan = CountOcbBlocks(file, *layout, header, ctx, ctx.countsHours() ? &hours : nullptr);
-  if (!scan) return FromIoError(scan.error());
-  const std::uint64_t blocks = scan->blocks;
+  auto read = ReadOcbHeader(file, *layout);
+  if (!read) return FromIoError(read.error());
+  const OcbHeader header = *read;
+  OcbScan scan = CountOcbBlocks(file, *layout, ctx);
+  if (scan.end.failure) return FromIoError(*scan.end.failure);
+  const std::uint64_t blocks = scan.blocks;
   CallRange range;
-  if (ctx.options().verify) range.verifiedRecords = scan->calls;
+  if (ctx.options().verify) range.verifiedRecords = scan.calls;
   if (ctx.countsHours())
-    range.callsPerHour = hours.finish([&header](std::uint64_t key) { return OcbHourStamp(key, header); });
+    range.callsPerHour = scan.hours.finish([&header](std::uint64_t key) { return OcbHourStamp(key, header); });
   if (!layout->seen)
     range.warnings.push_back({WarningKind::AssumedLayout,
                               "neither block mark, and no OCB file with one was read before: read in layout A",
                               std::nullopt});
-  if (scan->endMarkAt && *scan->endMarkAt + kOcbBlockLength + layout->padding < file.fileSize()) {
-    const std::uint64_t after = *scan->endMarkAt + kOcbBlockLength + layout->padding;
+  if (scan.endMarkAt && *scan.endMarkAt + kOcbBlockLength + layout->padding < file.fileSize()) {
+    const std::uint64_t after = *scan.endMarkAt + kOcbBlockLength + layout->padding;
     range.warnings.push_back({WarningKind::StoppedEarly,
                               "the end mark leaves " + ByteCount(file.fileSize() - after) + " after it", after});
   }
-  if (scan->trailingAt)
+  if (scan.trailingAt)
     range.warnings.push_back({WarningKind::TrailingBytes,
-                              ByteCount(file.fileSize() - *scan->trailingAt) + " after the last whole block",
-                              scan->trailingAt});
+                              ByteCount(file.fileSize() - *scan.trailingAt) + " after the last whole block",
+                              scan.trailingAt});
   if (blocks == 0) {
     // The first block already ends the data: no records.
     ctx.setProgress(0);
     return range;
   }
-  if (scan->notFullAt && *scan->notFullAt < BlockStart(*layout, blocks - 1))
+  if (scan.notFullAt && *scan.notFullAt < BlockStart(*layout, blocks - 1))
     range.warnings.push_back({WarningKind::EstimatedCount,
                               "a block before the last is not full, though the count takes each as 48 records",
-                              scan->notFullAt});
+                              scan.notFullAt});
 
   range.startOffset = layout->base + kOcbSlotsOffset;
   auto first = ReadSlot(file, *range.startOffset, header);

@@ -32,6 +32,7 @@
 
 #include "core/block_reader.h"
 #include "core/byte_view.h"
+#include "readers/file_pieces.h"
 #include "readers/hour_counter.h"
 #include "readers/reader_contract.h"
 
@@ -73,21 +74,27 @@ Result<OcbLayout> ProbeOcbLayout(BlockReader& file, OcbLayout previous);
 // The same for the file at `path`; `previous` when it cannot be read.
 OcbLayout OcbLayoutOf(FileSystem& files, const std::string& path, OcbLayout previous);
 
+// The first block's header; zeros when the file ends before its day field.
+Result<OcbHeader> ReadOcbHeader(BlockReader& file, OcbLayout layout);
+
 // What the walk over the block headers found.
 struct OcbScan {
+  WalkEnd end;
   std::uint64_t blocks = 0;                   // before the end mark or the end of the file
   std::optional<std::uint64_t> endMarkAt;     // the block whose day field ended the walk
   std::optional<std::uint64_t> notFullAt;     // the first block whose last slot holds no call
   std::optional<std::uint64_t> trailingAt;    // where a block the file cuts short begins
   std::uint64_t calls = 0;                    // slots holding calls, counted in verify mode
+  HourCounter hours;                          // their hours, when counted
+
+  void join(OcbScan&& later);
 };
 
 // Counts the blocks before the one whose day field is 0 or 4040 (or the end of the
-// file), takes the first block's header and drives the progress bar.
-// In verify mode `hours`, when given, counts the calls of each hour, keyed by the
-// slot's day and hour bytes (OcbHourStamp turns a key into its time).
-Result<OcbScan> CountOcbBlocks(BlockReader& file, OcbLayout layout, OcbHeader& header, ReaderContext& ctx,
-                               HourCounter* hours = nullptr);
+// file) and drives the progress bar; a large file in pieces.
+// In verify mode it counts the calls, and when the context asks for them their hours,
+// keyed by the slot's day and hour bytes (OcbHourStamp turns a key into its time).
+OcbScan CountOcbBlocks(BlockReader& file, OcbLayout layout, ReaderContext& ctx);
 std::string OcbHourStamp(std::uint64_t key, const OcbHeader& header);
 
 // A slot holds a call when its digit field holds some digits and some F filler.

@@ -1,6 +1,6 @@
 #include "readers/probe.h"
 
-#include <vector>
+#include <array>
 
 #include "core/archive_names.h"
 #include "core/byte_view.h"
@@ -88,12 +88,12 @@ ProbeOutcome ProbeFile(FileSystem& files, const std::string& path) {
   if (!file) return {kNotADataFile, file.error()};
   const std::optional<std::uint64_t> size = (*file)->sizeIfKnown();
   std::size_t want = size ? static_cast<std::size_t>(std::min<std::uint64_t>(*size, kProbeHeadSize)) : kProbeHeadSize;
-  std::vector<unsigned char> head(want);
+  // Only the bytes read are looked at: the buffer needs no clearing.
+  std::array<unsigned char, kProbeHeadSize> head;
   auto got = (*file)->readAt(0, head.data(), want);
   if (!got) return {kNotADataFile, got.error()};
-  head.resize(*got);
-  const int family = ProbeHead(head.data(), head.size());
-  return {family, std::nullopt, family != kFamilyUnknown && ProbeHead(head.data(), head.size(), 0xFF) != family};
+  const int family = ProbeHead(head.data(), *got);
+  return {family, std::nullopt, family != kFamilyUnknown && ProbeHead(head.data(), *got, 0xFF) != family};
 }
 
 int ProbeSwitchFamily(FileSystem& files, const std::string& path) { return ProbeFile(files, path).family; }

@@ -25,7 +25,17 @@ struct ReadOptions {
   bool sha256 = false;  // and its SHA-256
   bool verify = false;  // walk every record for an exact count
   bool callsPerHour = true;  // in verify mode, also count the calls of each clock hour
+  // A large file is walked in pieces on up to this many cores at once (0: all the
+  // machine has), each piece at least pieceBytes long, when the cores are free.
+  unsigned cores = 0;
+  std::uint64_t pieceBytes = std::uint64_t{1} << 20;
 };
+
+// The cores of the machine the reads of this process may walk on. Each read holds
+// one while it runs; a read walked in pieces borrows free ones for its helpers:
+// BorrowCores gives at most `wanted` of them, maybe none.
+unsigned BorrowCores(unsigned wanted);
+void ReturnCores(unsigned n);
 
 // What a reader found: the first and last call as the list shows them, and the count.
 struct CallRange {
@@ -38,10 +48,14 @@ struct CallRange {
   std::optional<std::uint64_t> verifiedRecords = std::nullopt;  // in verify mode
   std::optional<CallsPerHour> callsPerHour = std::nullopt;      // in verify mode, from the records' times
   std::optional<Digests> digests = std::nullopt;                // of the whole file
+
+  bool operator==(const CallRange&) const = default;
 };
 
 // The user stopped the read at one of its stop points.
-struct Stopped {};
+struct Stopped {
+  bool operator==(const Stopped&) const = default;
+};
 
 // A reader's answer for one file. No exception leaves a reader.
 using ReaderOutcome = std::variant<CallRange, ReadFailure, Stopped>;
@@ -55,6 +69,9 @@ class ReaderContext {
   };
   ReaderContext(FileSystem& files, const Clock& clock, Hooks hooks, ReadOptions options = {})
       : files_(files), clock_(clock), hooks_(std::move(hooks)), options_(options) {}
+  ~ReaderContext();
+  ReaderContext(const ReaderContext&) = delete;
+  ReaderContext& operator=(const ReaderContext&) = delete;
 
   FileSystem& files() { return files_; }
   const ReadOptions& options() const { return options_; }
@@ -68,6 +85,13 @@ class ReaderContext {
   // After a read: reads what the reader left unread and gives the file's digests;
   // none when they were not asked for or a read fails.
   std::optional<Digests> finishDigests();
+  // For a file walked in pieces that hand their bytes to the digest themselves, in
+  // file order: hashes the bytes before `offset` here and gives the digest; nothing
+  // when no digest is wanted or it is complete.
+  ContentDigest* digestUpTo(std::uint64_t offset);
+  // The digest is worked out on the reading thread from now on, and the core it was
+  // hashed on beside the reader is free again (for a walk in pieces).
+  void hashHere();
 
   // The progress bar, 0 to 100. Like the bar itself, it refuses values out of range.
   int progress() const { return progress_; }
@@ -95,6 +119,13 @@ class ReaderContext {
   int progress_ = 0;
   std::vector<std::unique_ptr<OpenedFile>> opened_;
   std::unique_ptr<ContentDigest> digest_;
+  // The core this read runs on, held from its first open on.
+  struct CoreHold {
+    CoreHold();
+    ~CoreHold();
+  };
+  std::optional<CoreHold> core_;
+  unsigned hashCores_ = 0;  // borrowed to hash beside the reader
 };
 
 // A reader: reads the file at `path`.

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,27 @@ inline unsigned DigitsSkippingBlanks(const ByteView& bytes, std::size_t pos, std
     value = value * 10 + static_cast<unsigned>(c - '0');
   }
   return value;
+}
+
+// Eight or four bytes as one big-endian number, read in one load: the characters of a
+// text field in an order that compares as the text does.
+inline std::uint64_t BigEndian64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return __builtin_bswap64(v);
+}
+inline std::uint32_t BigEndian32(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return __builtin_bswap32(v);
+}
+
+// True when every byte of w (eight, or the four of a 32-bit w) is a decimal digit.
+inline bool AllDigits(std::uint64_t w) {
+  return ((w & 0xF0F0F0F0F0F0F0F0) | (((w + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) >> 4)) == 0x3333333333333333;
+}
+inline bool AllDigits(std::uint32_t w) {
+  return ((w & 0xF0F0F0F0) | (((w + 0x06060606) & 0xF0F0F0F0) >> 4)) == 0x33333333;
 }
 
 // The bar's per cent as position / divisor: tells when the position reaches the next

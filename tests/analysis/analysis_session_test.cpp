@@ -111,6 +111,13 @@ TEST_F(Session, AddingProbesRefusesListedPathsAndRenumbers) {
   EXPECT_EQ(e.icon, kFamilyEwsd);
   EXPECT_EQ(session.list().at(1).family, "Unknown");
   EXPECT_FALSE(session.resultsShown());
+  // Probed several at a time ahead of adding, the same paths make the same rows.
+  AnalysisSession ahead{RealFileSystem(), readers.table()};
+  std::vector<Offer> offers = ahead.OfferEntries(offered, 4);
+  ASSERT_EQ(offers.size(), offered.size());
+  for (std::size_t i = 0; i < offers.size(); ++i) EXPECT_EQ(offers[i].outcome, outcomes[i]) << i;
+  for (std::size_t row = 0; row < 3; ++row)
+    for (int c = 0; c < 7; ++c) EXPECT_EQ(ahead.list().at(row).column(c), session.list().at(row).column(c)) << row;
 
   for (std::size_t row : {0, 2}) session.list().setSelected(row, true);
   session.setResultsShown(true);

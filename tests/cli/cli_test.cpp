@@ -129,6 +129,7 @@ TEST(Cli, UsageErrorsExitWithTwo) {
                              {"analyse", "--jobs", "0", "x"},
                              {"analyse", "--jobs", "257", "x"},
                              {"analyse", "-o", "", "x"},
+                             {"analyse", "--sha256", "--no-digests", "x"},
                              {"open"},
                              {"open", "a", "b"},
                              {"export", "a"},
@@ -148,6 +149,9 @@ TEST(Cli, UsageErrorsExitWithTwo) {
   const std::string text = dir.write("x", std::string(64, 'z'));
   for (const char* year : {"1900", "9999"}) EXPECT_EQ(Cli({"analyse", "--year", year, text}).status, kExitOk);
   EXPECT_EQ(Cli({"analyse", "--jobs=256", "--", text}).status, kExitOk);
+  const std::string cdot = dir.write(testdata::CdotFileName("KOL1", 14, 2, 26), testdata::CdotFile(testdata::CdotCalls(10)));
+  EXPECT_NE(Cli({"analyse", "--format", "json", cdot}).out.find("\"xxh3_128\""), std::string::npos);
+  EXPECT_NE(Cli({"analyse", "--format", "json", "--no-digests", cdot}).out.find("\"digests\":null"), std::string::npos);
 }
 
 struct CliFailures : ::testing::Test {

@@ -310,6 +310,49 @@ TEST_P(ReaderContract, RandomFilesReadAsTheCallsTheyHold) {
   }
 }
 
+// Cut into pieces walked side by side, a file reads exactly as one walk reads it:
+// counts, stamps, warnings, hours and digest, damaged files included (a piece that
+// started at a wrong point is walked again from where the walk before it stood), and
+// Stop still stops.
+TEST_P(ReaderContract, PiecesReadAsOneWalk) {
+  const ReaderCase& c = GetParam();
+  std::mt19937 rng(1207);
+  std::vector<Bytes> files = c.prefixFiles();
+  files.push_back(c.bigFile());
+  for (int i = 0; i < 6; ++i)
+    files.push_back(BuildCallDay(c.family, {200 + rng() % 1300, 0, 1 + static_cast<unsigned>(rng() % 30)}, rng));
+  for (std::size_t i = 0, n = files.size(); i < n; ++i) {
+    Bytes damaged = files[i];
+    for (int k = 0; k < 6 && !damaged.empty(); ++k) damaged[rng() % damaged.size()] = static_cast<std::uint8_t>(rng());
+    files.push_back(damaged);
+  }
+  MemoryFileSystem memory;
+  for (const Bytes& bytes : files) {
+    memory.put(c.path, bytes);
+    for (const ReadOptions& mode : {ReadOptions{.digests = false}, ReadOptions{.digests = true, .verify = true},
+                                    ReadOptions{.digests = false, .verify = true, .callsPerHour = false}}) {
+      ReaderHarness whole(memory), pieces(memory);
+      whole.options = mode;
+      whole.options.cores = 1;
+      pieces.options = mode;
+      pieces.options.pieceBytes = 1 + rng() % 3000;
+      ASSERT_EQ(pieces.outcome(c.read, c.path), whole.outcome(c.read, c.path))
+          << "file of " << bytes.size() << " bytes, pieces of " << pieces.options.pieceBytes;
+      EXPECT_EQ(pieces.finalProgress(), 0);
+    }
+  }
+  if (c.family != kFamilyEwsd && c.family != kFamilyE10b && c.family != kFamily5ess) return;
+  memory.put(c.path, c.bigFile());
+  ReaderHarness yes(memory), no(memory), whole(memory);
+  for (ReaderHarness* h : {&yes, &no}) h->options = {.digests = false, .pieceBytes = 4096};
+  whole.options.digests = false;
+  yes.pressStopAtPoll(1, true);
+  no.pressStopAtPoll(1, false);
+  EXPECT_EQ(yes.read(c.read, c.path), "stopped");
+  EXPECT_EQ(yes.finalProgress(), 0);
+  EXPECT_EQ(no.read(c.read, c.path), whole.read(c.read, c.path));
+}
+
 TEST_P(ReaderContract, EveryPrefixIsReadWithoutFailingOrLosingRecords) {
   const ReaderCase& c = GetParam();
   std::vector<Bytes> wholes = c.prefixFiles();

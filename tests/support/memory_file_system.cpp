@@ -17,6 +17,7 @@ class MemoryInputFile : public InputFile {
     return len;
   }
   std::uint64_t size() const override { return bytes_.size(); }
+  bool concurrentReads() const override { return true; }
 
  private:
   const std::vector<std::uint8_t>& bytes_;

@@ -17,7 +17,9 @@ ReaderOutcome ReaderHarness::outcome(const ReaderFunction& reader, const std::st
     messages.push_back(caption + ": " + text);
   };
   ReaderContext context(files_, clock_, std::move(hooks), options);
-  return reader(path, context);
+  ReaderOutcome outcome = reader(path, context);
+  if (auto* range = std::get_if<CallRange>(&outcome)) range->digests = context.finishDigests();
+  return outcome;
 }
 
 std::string ReaderHarness::readOcb(const std::string& path) {

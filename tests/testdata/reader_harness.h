@@ -36,6 +36,7 @@ class ReaderHarness {
   int questions = 0;                    // times the stop question was asked
   std::vector<std::string> messages;    // caption + ": " + text
   vellmark::OcbLayout ocbLayout;        // kept across readOcb() calls
+  ReadOptions options;                  // how the reads read; a result gets its digests
   int finalProgress() const { return progress.empty() ? 0 : progress.back(); }
 
  private:

@@ -30,7 +30,6 @@ class ReaderHarness {
   // The OCB reader with the layout the OCB files read before left, as the session's.
   std::string readOcb(const std::string& path);
 
-  ReadOptions options;                  // of every read
   std::vector<int> progress;            // values the bar was set to, in order
   int polls = 0;                        // stop points reached
   int questions = 0;                    // times the stop question was asked

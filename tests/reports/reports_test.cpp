@@ -168,6 +168,8 @@ TEST(LoadReportFile, HundredThousandRowsAndMegabyteLines) {
 }
 
 // A workbook of awkward texts, read back with openpyxl and compared with the golden dump.
+// Names holding what XML cannot (controls, NUL, U+FFFE, U+FFFF, bytes that are not
+// UTF-8) read back as U+FFFD, the format's own escape (_x0041_) as typed.
 TEST(WriteSpreadsheet, MatchesTheGoldenDump) {
   if (std::system("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null") != 0) GTEST_SKIP() << "no python3-openpyxl";
   TempDir dir;
@@ -183,8 +185,12 @@ TEST(WriteSpreadsheet, MatchesTheGoldenDump) {
     e.verifiedRecords = 84;
     e.warnings = {{WarningKind::TrailingBytes, "", 9}, {WarningKind::WeakMatch, "", std::nullopt}};
   });
+  for (const std::string name : {std::string("a\x01" "b\x08\x0B\x0C\x1F" "c\x7F"), std::string("nul\0tail", 8),
+                                 std::string("x\xEF\xBF\xBEy\xEF\xBF\xBFz"), std::string("bad\xFF\xFE\xC3\xED\xA0\x80.DAT"),
+                                 std::string("_x0041_.DAT"), std::string("t\tn\nx")})
+    list.append(MakeEntry({"6", "/d/" + name, name, "", "", "1", "1 KB"}));
   // Blank rows past row 500, where the column alignment stops; some of them red.
-  for (int i = 6; i <= 505; ++i) list.append(MakeEntry({"", "", "", "", "", "", "", i % 100 == 0}));
+  for (int i = 12; i <= 505; ++i) list.append(MakeEntry({"", "", "", "", "", "", "", i % 100 == 0}));
   const std::string book = dir.file("cdr.xlsx"), dump = dir.file("dump.txt");
   ASSERT_TRUE(WriteSpreadsheet(RealFileSystem(), book, list, ListTotals{505, 31457, 4795}, SaveMode::NewOnly));
   ASSERT_EQ(std::system(("/usr/bin/python3 " VELLMARK_SOURCE_DIR "/tests/reports/dump_workbook.py " + book + " >" + dump)
@@ -194,33 +200,6 @@ TEST(WriteSpreadsheet, MatchesTheGoldenDump) {
   if (std::getenv("VELLMARK_UPDATE_GOLDEN")) std::ofstream(golden) << Read(dump);
   EXPECT_TRUE(Read(dump) == Read(golden)) << "differs from " << golden << " (VELLMARK_UPDATE_GOLDEN=1 writes it)";
   EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"cdr.xlsx", "dump.txt"}));  // nothing left beside it
-}
-
-// Names holding what XML cannot (controls, NUL, U+FFFE, U+FFFF, bytes that are not
-// UTF-8) and the format's own escape read back as U+FFFD and as typed.
-TEST(WriteSpreadsheet, HostileTextsReadBackWithOpenpyxl) {
-  if (std::system("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null") != 0) GTEST_SKIP() << "no python3-openpyxl";
-  const std::string r = "\xEF\xBF\xBD";
-  const std::pair<std::string, std::string> names[] = {
-      {"a\x01" "b\x08\x0B\x0C\x1F" "c\x7F", "a" + r + "b" + r + r + r + r + "c\\x7f"},
-      {std::string("nul\0tail", 8), "nul" + r + "tail"},
-      {"x\xEF\xBF\xBEy\xEF\xBF\xBFz", "x" + r + "y" + r + "z"},
-      {"bad\xFF\xFE\xC3\xED\xA0\x80.DAT", "bad" + r + r + r + r + r + r + ".DAT"},
-      {"_x0041_.DAT", "_x0041_.DAT"},
-      {"t\tn\nx", "t\\tn\\nx"},
-  };
-  TempDir dir;
-  AnalyserList list;
-  for (const auto& [name, shown] : names) list.append(MakeEntry({"1", "/d/" + name, name, "", "", "1", "1 KB"}));
-  const std::string book = dir.file("hostile.xlsx"), dump = dir.file("dump.txt");
-  ASSERT_TRUE(WriteSpreadsheet(RealFileSystem(), book, list, std::nullopt, SaveMode::NewOnly));
-  ASSERT_EQ(std::system(("/usr/bin/python3 " VELLMARK_SOURCE_DIR "/tests/reports/dump_workbook.py " + book + " >" + dump)
-                            .c_str()),
-            0);
-  const std::string text = Read(dump);
-  for (std::size_t i = 0; i < std::size(names); ++i)
-    for (const char* column : {" A s '", " C s '"})
-      EXPECT_NE(text.find(std::to_string(i + 2) + column + names[i].second + "' "), std::string::npos) << i << text;
 }
 
 // Every failure while saving leaves the old file whole and nothing beside it.

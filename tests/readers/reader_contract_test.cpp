@@ -51,15 +51,6 @@ Bytes Prefix(const Bytes& whole, std::size_t n) {
   return Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
-// OCB: 48 calls per block, a minute apart from 08:00:00 on day 45.
-Bytes OcbMinutes(std::size_t calls, testdata::OcbLayout layout, OcbEnd end) {
-  OcbFile file;
-  file.layout = layout;
-  file.end = end;
-  file.blocks = OcbBlocksOf(OcbCalls(calls, 45, 8 * 3600, 60), 26, 45);
-  return BuildOcbFile(file);
-}
-
 Bytes EwsdCallAt(unsigned hour, unsigned minute) {
   return EwsdRecordBytes(EwsdCall(EwsdStamp{26, 4, 17, hour, minute, 0}));
 }
@@ -73,13 +64,6 @@ std::vector<Bytes> EwsdPrefixFiles() {
   return {EwsdFile({EwsdCallAt(8, 0), EwsdFillers(2), EwsdSkipItem(7), EwsdCallAt(8, 1), EwsdItem(0x7B),
                     EwsdRecordBytes(bit7Clear), EwsdEmptyBlock(), EwsdCallAt(8, 3)}),
           EwsdFile(twelve)};
-}
-
-E10bBlock E10bSequences(std::initializer_list<unsigned> numbers) {
-  E10bBlock block;
-  unsigned minute = 0;
-  for (unsigned n : numbers) block.push_back({static_cast<std::uint16_t>(n), 45, 10, minute++});
-  return block;
 }
 
 std::string ReadFresh(const ReaderCase& c, const Bytes& bytes, int* finalProgress = nullptr) {

@@ -44,14 +44,6 @@ ReaderOutcome Ocb(const std::string& path, ReaderContext& ctx) {
 }
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-// OCB: 48 calls a block, a minute apart from 08:00 on 14 February.
-Bytes OcbMinutes(std::size_t calls, Layout layout = Layout::A, OcbEnd end = OcbEnd::Mark4040,
-                 const std::function<void(OcbFile&)>& edit = nullptr) {
-  OcbFile file{layout, OcbBlocksOf(OcbCalls(calls, 45, 8 * 3600, 60), 26, 45), end};
-  if (edit) edit(file);
-  return BuildOcbFile(file);
-}
-
 TEST(OcbRules, BlocksSlotsAndEnds) {
   const std::string d = "2026-02-14   ";
   OcbCall full;
@@ -190,12 +182,7 @@ TEST(EwsdRules, EveryKnownPackageIsPassedOverByItsLength) {
   EXPECT_EQ(SkipEwsdDigitField(7, 0xEB), 7 + 1 + 6u);  // 11 digits: the low five bits count
 }
 
-Bytes Seq(std::initializer_list<unsigned> numbers) {
-  E10bBlock block;
-  unsigned minute = 0;
-  for (unsigned n : numbers) block.push_back({static_cast<std::uint16_t>(n), 45, 10, minute++});
-  return E10bFile({block});
-}
+Bytes Seq(std::initializer_list<unsigned> numbers) { return E10bFile({E10bSequences(numbers)}); }
 
 TEST(E10bRules, TheSequenceChainWholeBlocksAndDates) {
   Bytes fiveThousand = E10bFile({E10bRun(1, 78, 45, 8, 0), E10bRun(79, 78, 45, 9, 18), E10bRun(157, 78, 45, 10, 36)});

@@ -90,4 +90,11 @@ std::vector<SampleFile> E10bSamples() {
           {"E10B-KOL2-0046.TKT", E10bFile({night})}};
 }
 
+E10bBlock E10bSequences(std::initializer_list<unsigned> numbers) {
+  E10bBlock block;
+  unsigned minute = 0;
+  for (unsigned n : numbers) block.push_back({static_cast<std::uint16_t>(n), 45, 10, minute++});
+  return block;
+}
+
 }  // namespace vellmark::testdata

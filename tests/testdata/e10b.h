@@ -39,6 +39,10 @@ std::vector<E10bTicket> E10bRun(std::uint16_t first, std::size_t n, unsigned day
 // The tickets with empty slots put in at the given slot positions (ascending).
 E10bBlock E10bWithGaps(const std::vector<E10bTicket>& tickets, std::initializer_list<std::size_t> emptySlots);
 
+// One block of tickets numbered as given (0: an empty slot), a minute apart from 10:00
+// on 14 February.
+E10bBlock E10bSequences(std::initializer_list<unsigned> numbers);
+
 // Splits tickets into full blocks of 78 slots (the last one maybe shorter).
 std::vector<E10bBlock> E10bBlocks(const std::vector<E10bTicket>& tickets);
 

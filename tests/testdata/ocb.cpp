@@ -56,8 +56,10 @@ Bytes OcbBlockBytes(const OcbBlock& block) {
   return bytes;
 }
 
-std::size_t OcbBlockOffset(OcbLayout layout, std::size_t k) {
-  return layout == OcbLayout::A ? k * kOcbBlockSize : kOcbPreambleSize + k * (kOcbBlockSize + kOcbTrailerSize);
+Bytes OcbMinutes(std::size_t calls, OcbLayout layout, OcbEnd end, const std::function<void(OcbFile&)>& edit) {
+  OcbFile file{layout, OcbBlocksOf(OcbCalls(calls, 45, 8 * 3600, 60), 26, 45), end};
+  if (edit) edit(file);
+  return BuildOcbFile(file);
 }
 
 Bytes BuildOcbFile(const OcbFile& file) {

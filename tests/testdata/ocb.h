@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <vector>
 #include <string>
@@ -52,8 +53,10 @@ Bytes OcbSlotBytes(const OcbCall& call);
 Bytes OcbBlockBytes(const OcbBlock& block);
 Bytes BuildOcbFile(const OcbFile& file);
 
-// Where block k starts in a file of the layout.
-std::size_t OcbBlockOffset(OcbLayout layout, std::size_t k);
+// `calls` calls a minute apart from 08:00 on 14 February 2026, 48 a block; `edit`
+// may change the description before it is built.
+Bytes OcbMinutes(std::size_t calls, OcbLayout layout = OcbLayout::A, OcbEnd end = OcbEnd::Mark4040,
+                 const std::function<void(OcbFile&)>& edit = nullptr);
 
 // n calls from the given day and second of the day on, `step` seconds apart; after
 // day `yearDays` the day numbers start again at 1.

@@ -4,6 +4,7 @@
 #include <QtTest>
 #include <QtWidgets>
 #include <cerrno>
+#include <cstring>
 #include <thread>
 
 #include "readers/modCdot.h"
@@ -31,7 +32,7 @@ const QString kListed = "The Following files Already Exists \n\n";
 bool OnWindowThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
 Bytes First(std::vector<SampleFile> (*family)()) { return family().front().bytes; }
 
-// What the fake readers did (the gated ones read until `release`, or 20 s) and the exits.
+// What the fake readers did (the gated ones read until `release`, or 20 s) and the window's exits.
 struct Gate {
   std::atomic<bool> release{false};
   std::atomic<int> started{0}, steps{0}, onWindowThread{0}, exits{0};

@@ -127,6 +127,9 @@ void CliGolden::MakeFiles() {
   hostile = {"fifo", "folder", "dangling", "loop-a", odd};
   put("old.vmr.vmr", td::Text("old report"));
   put("notes.txt", td::Text("hello\n"));
+  // A result line written by hand, with every kind of \u escape a JSON text may hold.
+  put("hand.jsonl", td::Text(R"({"path":"\u0041\u00e9\u0080\u07ff\u20ac\ud83d\ude00\ud800\u0041 \udcff\/","switch":"CDOT",)"
+                             R"("start":"a","end":"b","records":1,"options":{"year":2026,"verify":false,"sha256":false}})"));
   dir_.write("empty.vmr", ReportText(AnalyserList(), std::tm{}));
 }
 
@@ -171,7 +174,8 @@ TEST_F(CliGolden, EveryCommandLinePrintsItsGoldenFile) {
         "analyse --exchange-rule E10B=(?<seq>\\d+) x", "analyse --gap-minutes", "open", "open a b",
         "open --format jsonl x", "open --format=xml x", "open --force x", "export a", "export a -o", "export -o= a",
         "probe", "probe -0 x", "merge", "merge --format xml x", "merge --gap-minutes -1 x", "merge --xlsx= x",
-        "merge --exchange-rule", "merge --bogus x", "merge notes.txt", "merge missing.jsonl"})
+        "merge --exchange-rule", "merge --bogus x", "merge notes.txt", "merge missing.jsonl", "merge -- -x.jsonl",
+        "merge --format json hand.jsonl"})
     rows.push_back({"usage.log", Cmd(line)});
   rows.push_back({"usage.log", a("--format json --no-digests", {samples.front()})});
   rows.push_back({"usage.log", a("--unpack-limit 2K", packed)});

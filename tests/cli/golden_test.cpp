@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -32,6 +33,8 @@ namespace {
 namespace fs = std::filesystem;
 namespace td = testdata;
 const std::string kGolden = std::string(VELLMARK_SOURCE_DIR) + "/tests/cli/golden/";
+// The samples' time of change, which the result lines carry.
+const auto kSampleTime = std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::sys_days(std::chrono::year(2026) / 5 / 14)));
 
 void ExpectGolden(const std::string& name, const std::string& actual) {
   if (std::getenv("VELLMARK_UPDATE_GOLDEN")) std::ofstream(kGolden + name, std::ios::binary) << actual;
@@ -78,7 +81,7 @@ void CliGolden::MakeFiles() {
   for (const auto& sample : td::AllSamples()) {
     EXPECT_EQ(td::ReadWholeFile(committed + sample.name), sample.bytes) << sample.name << ": run vellmark-make-samples samples";
     samples.push_back(put("samples/" + sample.name, sample.bytes));
-    fs::last_write_time(samples.back(), fs::file_time_type{});
+    fs::last_write_time(samples.back(), kSampleTime);
   }
   std::sort(samples.begin(), samples.end());
   EXPECT_EQ(std::distance(fs::directory_iterator(committed), {}), static_cast<long>(samples.size()));

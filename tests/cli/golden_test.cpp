@@ -117,7 +117,7 @@ void CliGolden::MakeFiles() {
                              samples.front()});
   // Special files that must never block, and a name with a newline, quotes, a tab, an
   // escape, bytes that are not UTF-8 and what a shell would run.
-  odd = "call \"log\"\tnew\nline \x1b[31m \xff\xfe\xc3 $(touch PWNED) `touch PWNED`;x.ama";
+  odd = "call \"log\"\tnew\nline\r \\ \x7f \x1b[31m \xff\xfe\xc3 $(touch PWNED) `touch PWNED`;x.ama";
   std::vector<td::Bytes> records;
   for (const auto& stamp : td::EwsdStamps(5, {26, 3, 18, 9, 0, 0}, 60))
     records.push_back(td::EwsdRecordBytes(td::EwsdCall(stamp)));
@@ -130,6 +130,7 @@ void CliGolden::MakeFiles() {
   hostile = {"fifo", "folder", "dangling", "loop-a", odd};
   put("old.vmr.vmr", td::Text("old report"));
   put("notes.txt", td::Text("hello\n"));
+  put("names.txt", td::Text("x\n\nnotes.txt\n"));
   // A result line written by hand, with every kind of \u escape a JSON text may hold.
   put("hand.jsonl", td::Text(R"({"path":"\u0041\u00e9\u0080\u07ff\u20ac\ud83d\ude00\ud800\u0041 \udcff\/","switch":"CDOT",)"
                              R"("start":"a","end":"b","records":1,"options":{"year":2026,"verify":false,"sha256":false}})"));
@@ -146,6 +147,7 @@ TEST_F(CliGolden, EveryCommandLinePrintsItsGoldenFile) {
   for (const char* format : {"table", "json"})
     rows.push_back({std::string("analyse-verify-continuity.") + format,
                     a(std::string("--verify --sha256 --continuity --format ") + format, samples)});
+  rows.push_back({"analyse-lanes.table", a("--continuity --gap-minutes 5 --exchange-rule E10B=E10B-(?<exchange>[A-Z]+)", samples)});
   rows.insert(rows.end(), {{"analyse.jsonl", a("--format jsonl", samples)},
                            {"probe", Cmd("probe", samples)},
                            {"analyse.table", a("-o samples.vmr", samples)},  // the report is saved as the window saves it
@@ -178,7 +180,8 @@ TEST_F(CliGolden, EveryCommandLinePrintsItsGoldenFile) {
         "open --format jsonl x", "open --format=xml x", "open --force x", "export a", "export a -o", "export -o= a",
         "probe", "probe -0 x", "merge", "merge --format xml x", "merge --gap-minutes -1 x", "merge --xlsx= x",
         "merge --exchange-rule", "merge --bogus x", "merge notes.txt", "merge missing.jsonl", "merge -- -x.jsonl",
-        "merge --format json hand.jsonl"})
+        "merge --format json hand.jsonl", "probe --files-from names.txt",
+        "analyse --files-from names.txt", "analyse --files-from missing.txt"})
     rows.push_back({"usage.log", Cmd(line)});
   rows.push_back({"usage.log", a("--format json --no-digests", {samples.front()})});
   rows.push_back({"usage.log", a("--unpack-limit 2K", packed)});

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <map>
 #include <random>
-#include <sstream>
 
 #include "cli/cli_observer.h"
 #include "cli/cli_run.h"

@@ -177,7 +177,7 @@ TEST_F(CliGolden, EveryCommandLinePrintsItsGoldenFile) {
         "analyse --unpack-limit 4096 x", "analyse --unpack-ratio 0 x", "analyse --unpack-ratio 2 x",
         "analyse --gap-minutes -1 x", "analyse --exchange-rule FOO=x x", "analyse --exchange-rule E10B x",
         "analyse --exchange-rule E10B=(?<seq>\\d+) x", "analyse --gap-minutes", "open", "open a b",
-        "open --format jsonl x", "open --format=xml x", "open --force x", "export a", "export a -o", "export -o= a",
+        "open --format jsonl x", "open --format=xml x", "open ---format=json x", "open --force x", "export a", "export a -o", "export -o= a",
         "probe", "probe -0 x", "merge", "merge --format xml x", "merge --gap-minutes -1 x", "merge --xlsx= x",
         "merge --exchange-rule", "merge --bogus x", "merge notes.txt", "merge missing.jsonl", "merge -- -x.jsonl",
         "merge --format json hand.jsonl", "probe --files-from names.txt",

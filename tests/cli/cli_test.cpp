@@ -1,5 +1,5 @@
 // vellmark-cli as a process: Ctrl-C outside the pass, output that cannot be written,
-// nothing that starts a program; and Ctrl-C while files are read ahead on threads.
+// nothing that starts a program, thirty writers to one name; and Ctrl-C while files are read ahead on threads.
 // What it prints for given command lines: golden_test.cpp.
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -100,6 +100,33 @@ TEST_F(CliProcess, OutputThatCannotBeWrittenIsAFailureAndNothingStartsAProgram) 
   for (std::string line; std::getline(lines, line);)
     EXPECT_EQ(forbidden.count(line.substr(line.find_last_of(' ') + 1, line.find('@') - line.find_last_of(' ') - 1)), 0u)
         << line;
+}
+
+// Thirty runs writing one new name at once, each held at a gate until all have started:
+// exactly one writes it, each other one fails and says why.
+TEST_F(CliProcess, ParallelWritersToOneNameOneWins) {
+  const std::string target = dir.file("one.vmr"), gate = dir.file("gate");
+  ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
+  const int opened = ::open(gate.c_str(), O_RDWR);
+  std::vector<CliRun> runs(30);
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < runs.size(); ++i)
+    threads.emplace_back([&, i] {
+      runs[i] = Spawn({"/bin/sh", "-c", "read x <\"$0\"; exec \"$@\"", gate, VELLMARK_CLI, "analyse", "-o", target, cdot},
+                      "/dev/null", dir.file("err" + std::to_string(i)));
+    });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ASSERT_EQ(::write(opened, std::string(30, '\n').data(), 30), 30);
+  for (auto& t : threads) t.join();
+  ::close(opened);
+  int won = 0;
+  for (const CliRun& run : runs) {
+    won += run.status == kExitOk;
+    if (run.status != kExitOk)
+      EXPECT_EQ(std::to_string(run.status) + " " + run.err,
+                "1 vellmark-cli analyse: " + target + " exists; --force replaces it\n");
+  }
+  EXPECT_EQ(won, 1);
 }
 
 // Ctrl-C while the first file is read, after the others were read ahead: they still wait.

@@ -172,7 +172,7 @@ std::vector<std::string> PathsOf(const std::vector<BenchFile>& files) {
 }
 
 // vellmark-cli on one file, as a user runs it on the machine: every core.
-int AllCores() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
+int AllCores() { return static_cast<int>(UsableCores()); }
 
 // Drops the file's pages from the page cache, so the next read comes from the disk.
 void Evict(const std::string& path) {

@@ -32,10 +32,7 @@ struct ReadAhead::Shared {
   std::atomic<bool> cancelled{false};
 };
 
-int DefaultJobs() {
-  unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : static_cast<int>(cores);
-}
+int DefaultJobs() { return static_cast<int>(UsableCores()); }
 
 ReadAhead::ReadAhead(AnalysisSession& session, int jobs) : session_(session), shared_(std::make_unique<Shared>()) {
   ReaderTable readers = session_.readers();

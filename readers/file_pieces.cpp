@@ -52,7 +52,7 @@ PieceWalker::PieceWalker(ReaderContext& ctx, BlockReader& file, std::uint64_t fr
     : ctx_(ctx), file_(file), rules_(rules), size_(file.fileSize()), marks_{from}, starts_{from} {
   const ReadOptions& options = ctx.options();
   const std::uint64_t length = size_ > from ? size_ - from : 0;
-  const unsigned cores = options.cores > 0 ? options.cores : std::max(1u, std::thread::hardware_concurrency());
+  const unsigned cores = options.cores > 0 ? options.cores : UsableCores();
   if (cores < 2 || options.pieceBytes == 0 || length / 2 < options.pieceBytes || !rules.startNear ||
       !file.file().concurrentReads())
     return;

@@ -1,5 +1,7 @@
 #include "readers/reader_contract.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <thread>
 
@@ -10,11 +12,19 @@ namespace {
 std::atomic<unsigned> g_coresInUse{0};
 
 unsigned MachineCores() {
-  static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  static const unsigned cores = UsableCores();
   return cores;
 }
 
 }  // namespace
+
+unsigned UsableCores() {
+  // The cores this process may run on (taskset, a container's cpuset), not all the
+  // machine has: threads beyond them only take turns.
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return static_cast<unsigned>(CPU_COUNT(&set));
+  return std::max(1u, std::thread::hardware_concurrency());
+}
 
 unsigned BorrowCores(unsigned wanted) {
   unsigned used = g_coresInUse.load();

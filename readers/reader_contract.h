@@ -31,6 +31,9 @@ struct ReadOptions {
   std::uint64_t pieceBytes = std::uint64_t{1} << 20;
 };
 
+// How many cores this process may run on (at least 1).
+unsigned UsableCores();
+
 // The cores of the machine the reads of this process may walk on. Each read holds
 // one while it runs; a read walked in pieces borrows free ones for its helpers:
 // BorrowCores gives at most `wanted` of them, maybe none.

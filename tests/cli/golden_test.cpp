@@ -132,7 +132,7 @@ void CliGolden::MakeFiles() {
   put("notes.txt", td::Text("hello\n"));
   put("names.txt", td::Text("x\n\nnotes.txt\n"));
   // A result line written by hand, with every kind of \u escape a JSON text may hold.
-  put("hand.jsonl", td::Text(R"({"path":"\u0041\u00e9\u0080\u07ff\u20ac\ud83d\ude00\ud800\u0041 \udcff\/","switch":"CDOT",)"
+  put("hand.jsonl", td::Text(R"({"path":"\u0041\u00e9\u0080\u07ff\u20ac\ud83d\ude00\ud800\u0041F \udcff\/","switch":"CDOT",)"
                              R"("start":"a","end":"b","records":1,"options":{"year":2026,"verify":false,"sha256":false}})"));
   dir_.write("empty.vmr", ReportText(AnalyserList(), std::tm{}));
 }
@@ -180,7 +180,7 @@ TEST_F(CliGolden, EveryCommandLinePrintsItsGoldenFile) {
         "open --format jsonl x", "open --format=xml x", "open ---format=json x", "open --force x", "export a", "export a -o", "export -o= a",
         "probe", "probe -0 x", "merge", "merge --format xml x", "merge --gap-minutes -1 x", "merge --xlsx= x",
         "merge --exchange-rule", "merge --bogus x", "merge notes.txt", "merge missing.jsonl", "merge -- -x.jsonl",
-        "merge --format json hand.jsonl", "probe --files-from names.txt",
+        "merge --format json hand.jsonl", "probe --files-from names.txt", "analyse -- -x.DAT", "open x --format json",
         "analyse --files-from names.txt", "analyse --files-from missing.txt"})
     rows.push_back({"usage.log", Cmd(line)});
   rows.push_back({"usage.log", a("--format json --no-digests", {samples.front()})});

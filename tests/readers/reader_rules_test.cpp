@@ -257,6 +257,10 @@ TEST(AxeRules, LayoutsBlocksAndLengthFields) {
 std::string Ess(const std::string& date, const std::string& time) { return EssRecord({date, time, 1, ""}); }
 
 TEST(EssRules, SeparatorsRangesAndZeroDates) {
+  auto digitsBefore = [](std::string record) {  // no blank in the fields before the date
+    record[37] = '9';
+    return record;
+  };
   const std::string morning = Ess("250318", "093005") + Ess("250318", "101500") + Ess("250318", "084412");
   const std::pair<std::string, std::string> cases[] = {
       {"   " + Ess("250318", "093005") + "\n\n" + Ess("250318", "101500") + Ess("250318", "084412") + "\n",
@@ -266,8 +270,8 @@ TEST(EssRules, SeparatorsRangesAndZeroDates) {
       {Ess("250318", "120000") + Ess("250317", "230000") + Ess("250317", "220000"),
        "2025-03-17   22:00:00,2025-03-18   12:00:00,3"},
       {Ess("050101", "000000") + Ess("991231", "235959"), "2005-01-01   00:00:00,2099-12-31   23:59:59,2"},
-      {Ess("250318", "093004") + Ess("250318", "091500") + Ess("250318", "093005"),  // minutes and seconds decide
-       "2025-03-18   09:15:00,2025-03-18   09:30:05,3"},
+      {digitsBefore(Ess("250318", "093004")) + Ess("250318", "091500") + digitsBefore(Ess("250318", "093005")),
+       "2025-03-18   09:15:00,2025-03-18   09:30:05,3"},  // minutes and seconds decide
       {Ess("250318", "120000") + Ess("000000", "010000") + Ess("      ", "235959"),
        "2025-03-18   12:00:00,2025-03-18   12:00:00,1"},
       {Ess("000000", "093005") + Ess("250318", "120000"), "2000-00-00   09:30:05,2025-03-18   12:00:00,2"},

@@ -200,6 +200,11 @@ TEST(E10bRules, TheSequenceChainWholeBlocksAndDates) {
       {Bytes(2047, 1), ",,0"},
   };
   for (const auto& [bytes, expected] : cases) EXPECT_EQ(Read(ReadE10bFile, bytes), expected);
+  MemoryFileSystem files;  // under 100 blocks, the bar moves one step a block, then ends full
+  files.put("/e.tkt", E10bFile({E10bSequences({1, 2}), E10bSequences({3, 4}), E10bSequences({5, 6})}));
+  ReaderHarness harness(files);
+  harness.read(ReadE10bFile, "/e.tkt");
+  EXPECT_EQ(harness.progress, (std::vector<int>{1, 2, 100, 0}));
 
   const std::tuple<std::uint8_t, std::uint8_t, int, std::string> dates[] = {
       {0x00, 0x32, 2026, "2026-02-01"}, {0x00, 0x60, 2024, "2024-02-29"}, {0x00, 0x60, 1900, "1900-02-29"},

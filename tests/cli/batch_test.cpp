@@ -107,8 +107,10 @@ TEST_F(MixedList, ResumeReadsOnlyWhatIsNotDoneAndKeepsTheResultsFileWhole) {
   FaultInjectingFileSystem counting(RealFileSystem());
   Cli({"analyse", dir.file("broken.gz")}, counting);
   const int failedReads = counting.readCalls();
+  const auto linesBefore = std::ranges::count(ReadText(results), '\n');
   EXPECT_EQ(Cli(resume, counting).out, full);
   EXPECT_EQ(counting.readCalls(), 2 * failedReads + 1) << "a finished file was read again";  // + the results
+  EXPECT_EQ(std::ranges::count(ReadText(results), '\n'), linesBefore + 1) << "a reused line was appended again";
 
   // A changed file is read again, its new line appended; the last line of a path counts.
   ASSERT_EQ(truncate(paths[1].c_str(), 100), 0);

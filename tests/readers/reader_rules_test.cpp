@@ -180,6 +180,11 @@ TEST(EwsdRules, EveryKnownPackageIsPassedOverByItsLength) {
     }
   }
   EXPECT_EQ(SkipEwsdDigitField(7, 0xEB), 7 + 1 + 6u);  // 11 digits: the low five bits count
+  // A record may end on a package 168 without digits: its count byte is the record's last.
+  Bytes endsOn168 = EwsdRecordBytes(EwsdRecord{0x84, true, "", {EwsdDateTimePackage(stamp), EwsdPackage168("")}, {}});
+  auto walk = WalkEwsdPackages({ByteView(endsOn168.data(), endsOn168.size()), endsOn168[1], false, 0});
+  ASSERT_TRUE(walk);
+  EXPECT_EQ(walk->text(), "2003-12-31   23:59:59");
 }
 
 Bytes Seq(std::initializer_list<unsigned> numbers) { return E10bFile({E10bSequences(numbers)}); }
